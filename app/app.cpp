@@ -1,0 +1,22 @@
+// The application object.
+#include "app/app.h"
+
+#include "app/main_window.h"
+
+namespace morrowby {
+
+TApp::TApp(SoundService& sound) : sound_(sound) {
+  SetClassName("Daychime");
+  SetAppName("morrowby");
+  SetAppDisplayName("Morrowby");
+}
+
+bool TApp::OnInit() {
+  auto* window = new TWndw(sound_);
+  SetTopWindow(window);
+  window->Show();
+  window->SetupWindow();
+  return true;
+}
+
+}  // namespace morrowby

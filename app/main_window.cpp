@@ -1,0 +1,109 @@
+// The run sequence on the main window's two one-shot timers. Everything interactive
+// happens in nested modal runs inside the timer handlers; the main loop itself only
+// dispatches timer 0 and, at the end, the quit request.
+#include "app/main_window.h"
+
+#include "app/start_up.h"
+#include "resources/dialog_layouts.h"
+#include "ui/dialog.h"
+#include "ui/help_windows.h"
+#include "ui/icons.h"
+#include "ui/launch_window.h"
+#include "ui/setup_opener.h"
+
+namespace morrowby {
+
+TDlg4* LaunchWindow = nullptr;
+
+namespace {
+constexpr int kStartUpTimer = 0;
+constexpr int kLaunchTimer = 1;
+constexpr int kStartUpDelayMs = 10;
+constexpr int kLaunchOfferMs = 2000;
+
+constexpr int kCmAbout = 11845;
+constexpr int kCmProgramDetails = 11846;
+constexpr int kCmInitialSettingUp = 11847;
+
+struct MainCommand {
+  int id;
+  void (TWndw::*handler)();
+};
+const MainCommand kCommands[] = {
+    {kCmAbout, &TWndw::CmAbout},
+    {kCmProgramDetails, &TWndw::CmProgramDetails},
+    {kCmInitialSettingUp, &TWndw::CmInitialSettingUp},
+};
+}  // namespace
+
+TWndw::TWndw(SoundService& sound)
+    : wxFrame(nullptr, wxID_ANY, "Daychime", wxPoint(-100, -100), wxSize(0, 0),
+              wxBORDER_NONE | wxMINIMIZE_BOX | wxCLOSE_BOX | wxSYSTEM_MENU),
+      sound_(sound),
+      timer0_(this, kStartUpTimer),
+      timer1_(this, kLaunchTimer) {
+  SetName("Daychime");
+  SetIcon(IconResource(1));
+  SetBackgroundColour(wxColour(192, 192, 192));
+  Bind(wxEVT_TIMER, &TWndw::OnTimer, this);
+  Bind(wxEVT_MENU, &TWndw::OnCommand, this);
+  Bind(wxEVT_BUTTON, &TWndw::OnCommand, this);
+  Bind(wxEVT_CLOSE_WINDOW, &TWndw::OnClose, this);
+}
+
+void TWndw::SetupWindow() {
+  start_time_ = PrepareRun();
+  timer0_.StartOnce(kStartUpDelayMs);
+}
+
+void TWndw::OnTimer(wxTimerEvent& event) {
+  if (event.GetId() == kLaunchTimer)
+    LaunchTimer();
+  else
+    StartUpTimer();
+}
+
+void TWndw::StartUpTimer() {
+  timer0_.Stop();
+  MakeGreetingSound(sound_, start_time_);
+  ShowLaunchWindow();
+  PostQuitRequest();
+}
+
+void TWndw::LaunchTimer() {
+  timer1_.Stop();
+  // The launch window may already have been ended from the keyboard: then there is
+  // nothing to decide, and the run is ending anyway.
+  if (LaunchWindow == nullptr || !LaunchWindow->IsModal()) return;
+  LaunchWindow->SendCommand(1);
+  if (SetupRequested != 0) OpenSetupWindow(this);
+  PostQuitRequest();
+}
+
+void TWndw::ShowLaunchWindow() {
+  // No sound may still be playing while the button is on screen.
+  sound_.Drain();
+  if (QuitRequested()) return;
+  timer1_.StartOnce(kLaunchOfferMs);
+  LaunchWindow = new TDlg4(this, kLaunchResource);
+  LaunchWindow->Execute();
+  timer1_.Stop();
+}
+
+void TWndw::OnCommand(wxCommandEvent& event) {
+  for (const MainCommand& c : kCommands)
+    if (c.id == event.GetId()) return (this->*c.handler)();
+  event.Skip();
+}
+
+void TWndw::CmAbout() { ShowHelpWindow(this, kAboutResource); }
+void TWndw::CmProgramDetails() { ShowHelpWindow(this, kProgramDetailsResource); }
+void TWndw::CmInitialSettingUp() { ShowHelpWindow(this, kInitialSettingUpResource); }
+
+void TWndw::OnClose(wxCloseEvent& event) {
+  // Closed from the task bar: end the run the orderly way.
+  if (event.CanVeto()) event.Veto();
+  PostQuitRequest();
+}
+
+}  // namespace morrowby

@@ -1,0 +1,50 @@
+// TWndw, the main window: never seen (out of sight at -100, -100), it carries the
+// run. Its set-up takes the start-up time and loads the song list; timer 0 (10 ms)
+// makes the greeting sound and offers the launch button; timer 1 (2 s) ends the
+// launch window and opens the Setup window when the button was left pressed in.
+#pragma once
+
+#include <wx/frame.h>
+#include <wx/timer.h>
+
+#include "sound/song_choice.h"
+#include "sound/sound_service.h"
+
+namespace morrowby {
+
+class TDlg4;
+
+// The launch window that ShowLaunchWindow created last; not deleted during the run.
+extern TDlg4* LaunchWindow;
+
+class TWndw : public wxFrame {
+ public:
+  explicit TWndw(SoundService& sound);
+
+  // The set-up step; runs once, right after the window has been created and shown.
+  void SetupWindow();
+
+  // Starts timer 1 and runs the launch window until it ends.
+  void ShowLaunchWindow();
+
+  const StartUpTime& StartTime() const { return start_time_; }
+
+  // Information commands, opened modally over the main window.
+  void CmAbout();
+  void CmProgramDetails();
+  void CmInitialSettingUp();
+
+ private:
+  void OnTimer(wxTimerEvent& event);
+  void OnCommand(wxCommandEvent& event);
+  void OnClose(wxCloseEvent& event);
+  void StartUpTimer();
+  void LaunchTimer();
+
+  SoundService& sound_;
+  StartUpTime start_time_;
+  wxTimer timer0_;
+  wxTimer timer1_;
+};
+
+}  // namespace morrowby

@@ -1,0 +1,345 @@
+// SDL2 output: a helper thread opens the device; the caller's thread decodes and
+// converts (SDL_AudioStream) into a lock-free ring; the device callback only copies
+// from the ring and pads with silence. Songs are streamed in blocks from libsndfile,
+// so a huge file neither loads whole nor delays the start.
+#include "sound/sdl_sound_service.h"
+
+#include <SDL.h>
+#include <sndfile.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "sound/sample_ring.h"
+#include "sound/sound_theme.h"
+#include "sound/wave_image.h"
+
+namespace morrowby {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr int kWantRate = 48000;
+constexpr int kWantChannels = 2;
+constexpr Uint16 kDeviceFrames = 512;          // about 11 ms per callback
+constexpr std::size_t kRingSamples = 1 << 14;  // about 170 ms of stereo at 48 kHz
+constexpr auto kOpenDeadline = std::chrono::seconds(10);
+constexpr auto kStallLimit = std::chrono::seconds(3);
+constexpr int kFileBlockFrames = 4096;
+
+struct SourceFormat {
+  SDL_AudioFormat format = 0;
+  int channels = 0;
+  int rate = 0;
+  bool operator==(const SourceFormat& o) const {
+    return format == o.format && channels == o.channels && rate == o.rate;
+  }
+};
+
+class SdlSoundService final : public SoundService {
+ public:
+  SdlSoundService() : ring_(kRingSamples) { StartOpening(); }
+  ~SdlSoundService() override {
+    cancel_ = true;
+    if (opener_.joinable()) opener_.join();
+    CloseDevice();
+    if (sdl_audio_up_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+
+  void PlayNamedSound(const std::string& name) override {
+    if (!WaitForDevice()) return;
+    const std::string theme_file = FindThemeSound(name);
+    if (!theme_file.empty() && PlayFile(theme_file)) return;
+    if (PlayFile(name)) return;
+    std::fprintf(stderr, "morrowby: cannot play \"%s\"; playing the default sound\n", name.c_str());
+    PlayDefaultSound();
+  }
+
+  void PlayImage(const uint8_t* image, std::size_t size) override {
+    WaveView view;
+    if (!ParseWaveImage(image, size, &view)) return;
+    if (!WaitForDevice()) return;
+    SourceFormat fmt{static_cast<SDL_AudioFormat>(view.bits == 8 ? AUDIO_U8 : AUDIO_S16LSB),
+                     view.channels, view.rate};
+    // Fed in slices straight from the image, so the first samples reach the device
+    // before the whole clip has been converted.
+    const std::size_t slice = 4096;
+    for (std::size_t at = 0; at < view.bytes && !stop_; at += slice) {
+      const std::size_t n = std::min(slice, view.bytes - at);
+      if (!Feed(fmt, view.samples + at, n)) break;
+    }
+    stop_ = false;
+  }
+
+  void Stop() override { stop_ = true; }
+
+  void Drain() override {
+    if (opener_.joinable()) {
+      // Nothing was played: stop trying to open a device nobody needs.
+      cancel_ = true;
+      opener_.join();
+      cancel_ = false;
+    }
+    if (device_ == 0) return;
+    FlushStream();
+    WaitUntilQueued(0);
+    // The device and the server hold a little more than one callback's worth.
+    std::this_thread::sleep_for(milliseconds(2 * 1000 * have_.samples / have_.freq + 40));
+    // Nothing else plays in this run: let the device go, so that waiting for the
+    // launch button costs no CPU. A later request opens it again.
+    CloseDevice();
+  }
+
+ private:
+  // --- device ---------------------------------------------------------------
+
+  void StartOpening() {
+    opened_ = false;
+    open_failed_ = false;
+    opener_ = std::thread([this] { OpenLoop(); });
+  }
+
+  void OpenLoop() {
+    const auto deadline = Clock::now() + kOpenDeadline;
+    std::string last_error;
+    while (!cancel_) {
+      if (TryOpen()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        opened_ = true;
+        ready_.notify_all();
+        return;
+      }
+      last_error = SDL_GetError();
+      if (Clock::now() >= deadline) break;
+      for (int i = 0; i < 10 && !cancel_; ++i) std::this_thread::sleep_for(milliseconds(25));
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!cancel_) {
+      std::fprintf(stderr, "morrowby: no sound device: %s\n", last_error.c_str());
+      gave_up_ = true;  // no second ten-second wait in this run
+    }
+    open_failed_ = true;
+    ready_.notify_all();
+  }
+
+  bool TryOpen() {
+    if (!sdl_audio_up_) {
+      if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+      sdl_audio_up_ = true;
+    }
+    SDL_AudioSpec want{};
+    want.freq = kWantRate;
+    want.format = AUDIO_S16SYS;
+    want.channels = kWantChannels;
+    want.samples = kDeviceFrames;
+    want.callback = &SdlSoundService::Callback;
+    want.userdata = this;
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have_,
+                                  SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
+    if (device_ == 0) {
+      // A server that was not up yet is only found by starting the subsystem afresh.
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      sdl_audio_up_ = false;
+      return false;
+    }
+    if (have_.channels < 1 || have_.channels > 8) have_.channels = 2;
+    SDL_PauseAudioDevice(device_, 0);
+    return true;
+  }
+
+  // Blocks until the helper thread has opened the device or given up.
+  bool WaitForDevice() {
+    if (gave_up_) return false;
+    if (device_ == 0 && !opener_.joinable()) StartOpening();  // reopening after Drain
+    std::unique_lock<std::mutex> lock(mutex_);
+    ready_.wait(lock, [this] { return opened_ || open_failed_; });
+    lock.unlock();
+    if (opener_.joinable()) opener_.join();
+    return device_ != 0;
+  }
+
+  void CloseDevice() {
+    if (stream_ != nullptr) SDL_FreeAudioStream(stream_), stream_ = nullptr;
+    if (device_ != 0) SDL_CloseAudioDevice(device_), device_ = 0;
+  }
+
+  // The device's own thread: copy what is queued, pad the rest with silence.
+  static void SDLCALL Callback(void* userdata, Uint8* out, int len) {
+    auto* self = static_cast<SdlSoundService*>(userdata);
+    int16_t* samples = reinterpret_cast<int16_t*>(out);
+    const std::size_t want = static_cast<std::size_t>(len) / sizeof(int16_t);
+    const std::size_t got = self->ring_.Pop(samples, want);
+    if (got < want) std::memset(samples + got, 0, (want - got) * sizeof(int16_t));
+  }
+
+  // --- feeding --------------------------------------------------------------
+
+  // Converts `bytes` of `fmt` and queues them. Consecutive requests in the same format
+  // share one converter, so nothing is padded or lost where they join.
+  bool Feed(const SourceFormat& fmt, const void* data, std::size_t bytes) {
+    if (device_ == 0) return false;
+    if (stream_ == nullptr || !(fmt == stream_format_)) {
+      FlushStream();
+      stream_ = SDL_NewAudioStream(fmt.format, static_cast<Uint8>(fmt.channels), fmt.rate,
+                                   AUDIO_S16SYS, have_.channels, have_.freq);
+      if (stream_ == nullptr) return false;
+      stream_format_ = fmt;
+    }
+    if (SDL_AudioStreamPut(stream_, data, static_cast<int>(bytes)) != 0) return false;
+    return PumpStream();
+  }
+
+  void FlushStream() {
+    if (stream_ == nullptr) return;
+    SDL_AudioStreamFlush(stream_);
+    PumpStream();
+    SDL_FreeAudioStream(stream_);
+    stream_ = nullptr;
+  }
+
+  // Moves everything converted so far into the ring, waiting for room as needed.
+  bool PumpStream() {
+    int16_t block[2048];
+    for (;;) {
+      const int got = SDL_AudioStreamGet(stream_, block, sizeof block);
+      if (got <= 0) return got == 0;
+      if (!Queue(block, static_cast<std::size_t>(got) / sizeof(int16_t))) return false;
+    }
+  }
+
+  // Pushes samples into the ring, sleeping while it is full. Gives up (and lets the
+  // device go) when the device stops taking samples, so a lost server never hangs.
+  bool Queue(const int16_t* samples, std::size_t count) {
+    auto last_progress = Clock::now();
+    std::size_t last_read = ring_.ReadCount();
+    while (count > 0) {
+      const std::size_t pushed = ring_.Push(samples, count);
+      samples += pushed;
+      count -= pushed;
+      if (count == 0) break;
+      if (!WaitForRoom(&last_progress, &last_read)) return false;
+    }
+    return true;
+  }
+
+  void WaitUntilQueued(std::size_t target) {
+    auto last_progress = Clock::now();
+    std::size_t last_read = ring_.ReadCount();
+    while (ring_.Queued() > target)
+      if (!WaitForRoom(&last_progress, &last_read)) return;
+  }
+
+  bool WaitForRoom(Clock::time_point* last_progress, std::size_t* last_read) {
+    std::this_thread::sleep_for(milliseconds(5));
+    const std::size_t read = ring_.ReadCount();
+    if (read != *last_read) {
+      *last_read = read;
+      *last_progress = Clock::now();
+      return true;
+    }
+    if (Clock::now() - *last_progress < kStallLimit &&
+        SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_PLAYING)
+      return true;
+    std::fprintf(stderr, "morrowby: the sound device stopped playing\n");
+    CloseDevice();
+    gave_up_ = true;
+    return false;
+  }
+
+  // --- sources --------------------------------------------------------------
+
+  // Streams a sound file through libsndfile. Only regular files are opened, and
+  // without blocking, so a FIFO or a device named in the list never hangs the run.
+  bool PlayFile(const std::string& path) {
+    if (path.empty()) return false;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      close(fd);
+      return false;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    SF_INFO info{};
+    SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
+    if (file == nullptr) return false;
+    if (info.channels < 1 || info.samplerate < 1000 || info.samplerate > 768000) {
+      sf_close(file);
+      return false;
+    }
+    // More than two channels are folded to one here; SDL converts the rest.
+    const int out_channels = info.channels <= 2 ? info.channels : 1;
+    const SourceFormat fmt{AUDIO_F32SYS, out_channels, info.samplerate};
+    std::vector<float> block(static_cast<std::size_t>(kFileBlockFrames) * info.channels);
+    std::vector<float> folded;
+    bool played_any = false;
+    for (;;) {
+      const sf_count_t frames = sf_readf_float(file, block.data(), kFileBlockFrames);
+      if (frames <= 0) break;
+      const float* data = block.data();
+      if (out_channels != info.channels) {
+        folded.assign(static_cast<std::size_t>(frames), 0.0f);
+        for (sf_count_t f = 0; f < frames; ++f) {
+          float sum = 0;
+          for (int c = 0; c < info.channels; ++c) sum += block[f * info.channels + c];
+          folded[f] = sum / info.channels;
+        }
+        data = folded.data();
+      }
+      if (!Feed(fmt, data, static_cast<std::size_t>(frames) * out_channels * sizeof(float))) break;
+      played_any = true;
+    }
+    sf_close(file);
+    return played_any;
+  }
+
+  void PlayDefaultSound() {
+    const std::string warning = FindThemeSound("dialog-warning");
+    if (!warning.empty() && PlayFile(warning)) return;
+    // No sound theme installed: a short two-note beep.
+    const int rate = 22050;
+    std::vector<float> tone(rate * 3 / 10);
+    for (std::size_t i = 0; i < tone.size(); ++i) {
+      const double t = static_cast<double>(i) / rate;
+      const double freq = i < tone.size() / 2 ? 880.0 : 660.0;
+      const double envelope = std::min(1.0, std::min(t, 0.3 - t) / 0.01);
+      tone[i] = static_cast<float>(0.3 * envelope * std::sin(2 * M_PI * freq * t));
+    }
+    Feed({AUDIO_F32SYS, 1, rate}, tone.data(), tone.size() * sizeof(float));
+  }
+
+  SampleRing ring_;
+  std::thread opener_;
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  bool opened_ = false;
+  bool open_failed_ = false;
+  std::atomic<bool> gave_up_{false};  // the device could not be opened or stopped: skip requests
+  std::atomic<bool> cancel_{false};
+  std::atomic<bool> stop_{false};
+  bool sdl_audio_up_ = false;  // touched by the opener thread only until it is joined
+  SDL_AudioDeviceID device_ = 0;
+  SDL_AudioSpec have_{};
+  SDL_AudioStream* stream_ = nullptr;
+  SourceFormat stream_format_;
+};
+
+}  // namespace
+
+std::unique_ptr<SoundService> StartSdlSoundService() {
+  return std::make_unique<SdlSoundService>();
+}
+
+}  // namespace morrowby

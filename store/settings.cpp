@@ -1,0 +1,93 @@
+// TOLVERA.INI on SimpleIni. Nothing is cached: each call reads the file afresh, so
+// the stored value is always the one on disk.
+#include "store/settings.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+
+#define SI_NO_CONVERSION
+#define SI_IMPLEMENTATION  // Debian ships the template bodies behind this switch
+#include <SimpleIni.h>
+
+#include "store/atomic_file.h"
+
+namespace morrowby {
+namespace {
+
+constexpr const char* kSection = "Morrowby";
+constexpr const char* kFileName = "TOLVERA.INI";
+// A settings file is a few hundred bytes; anything past this is not ours to parse.
+constexpr std::size_t kMaxSettingsBytes = 4 << 20;
+
+std::string ConfigFolder() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg != nullptr && xdg[0] == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || home[0] == '\0') {
+    const passwd* pw = getpwuid(getuid());
+    home = pw != nullptr ? pw->pw_dir : "/tmp";
+  }
+  return std::string(home) + "/.config";
+}
+
+// Loads the file into `ini`; returns the raw bytes read (empty when there is no file).
+std::string Load(CSimpleIniA* ini) {
+  std::string text;
+  ReadFilePrefix(SettingsFilePath(), kMaxSettingsBytes, &text);
+  if (!text.empty()) ini->LoadData(text.data(), text.size());
+  return text;
+}
+
+}  // namespace
+
+std::string SettingsFilePath() { return ConfigFolder() + "/" + kFileName; }
+
+std::string ReadSetting(const std::string& key, std::size_t room) {
+  if (room == 0) return std::string();
+  CSimpleIniA ini;
+  Load(&ini);
+  std::string value = ini.GetValue(kSection, key.c_str(), "");
+  if (value.size() > room - 1) value.resize(room - 1);
+  return value;
+}
+
+bool WriteSetting(const std::string& key, const std::string& value, std::string* reason) {
+  auto fail = [&](const std::string& why) {
+    if (reason != nullptr) *reason = why;
+    std::fprintf(stderr, "morrowby: cannot store %s in %s: %s\n", key.c_str(),
+                 SettingsFilePath().c_str(), why.c_str());
+    return false;
+  };
+  if (value.find_first_of("\r\n") != std::string::npos ||
+      key.find_first_of("\r\n=[]") != std::string::npos)
+    return fail("the value holds a line break");
+
+  CSimpleIniA ini;
+  ini.SetSpaces(false);  // "Key=value", as the file has always been written
+  const std::string before = Load(&ini);
+  ini.SetValue(kSection, key.c_str(), value.c_str());
+  std::string after;
+  ini.Save(after);
+  if (after == before) return true;
+
+  if (!MakeFolders(ConfigFolder())) return fail("the folder " + ConfigFolder() + " cannot be made");
+  const FileResult written = ReplaceFile(SettingsFilePath(), after);
+  if (!written.ok) return fail(written.reason);
+  return true;
+}
+
+void RecordHomePath() {
+  // The key is read as "Homepath": the file's own spelling does not matter.
+  std::string stored = ReadSetting("Homepath", 81);
+  char buffer[4096];
+  const std::string folder = getcwd(buffer, sizeof buffer) != nullptr ? buffer : "";
+  if (stored.empty() || stored != folder) {
+    stored = folder;
+    WriteSetting("HomePath", stored);
+  }
+  WriteSetting("HomePath", stored);
+}
+
+}  // namespace morrowby

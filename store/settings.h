@@ -1,0 +1,32 @@
+// The settings file TOLVERA.INI, section Morrowby: three text keys (HomePath, CurFile,
+// DateLine) read and written one at a time, straight from and to the file.
+//
+// The file lives in $XDG_CONFIG_HOME (or ~/.config when that is unset or not an
+// absolute path). Section and key names match without regard to case. Every write
+// keeps the file's other sections, keys and comments and replaces the file atomically.
+#pragma once
+
+#include <string>
+
+namespace morrowby {
+
+// Full path of TOLVERA.INI, worked out afresh on each call from the environment.
+std::string SettingsFilePath();
+
+// The key's value in section Morrowby, cut to `room` - 1 characters. A missing file,
+// section or key, or an unreadable file, gives the empty text.
+std::string ReadSetting(const std::string& key, std::size_t room);
+
+// Stores `value` under `key` in section Morrowby, creating the folder, the file, the
+// section and the key as needed; an empty value is kept as "Key=". Returns false, and
+// changes nothing on disk, when the file cannot be written or the value holds a line
+// break (which would smuggle a new key or section into the file); the reason is then
+// in `*reason` when it is given. Rewriting a value the file already holds leaves the
+// file untouched.
+bool WriteSetting(const std::string& key, const std::string& value,
+                  std::string* reason = nullptr);
+
+// Start-up step: keeps the folder the program was started from under HomePath.
+void RecordHomePath();
+
+}  // namespace morrowby

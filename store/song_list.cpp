@@ -1,0 +1,66 @@
+// Field-by-field encoding of the 818-byte song list record.
+#include "store/song_list.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace morrowby {
+namespace {
+
+const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+void PutU16(SongListImage& image, std::size_t offset, uint16_t value) {
+  image[offset] = static_cast<uint8_t>(value & 0xff);
+  image[offset + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+uint16_t GetU16(const SongListImage& image, std::size_t offset) {
+  return static_cast<uint16_t>(image[offset] | (image[offset + 1] << 8));
+}
+
+}  // namespace
+
+std::string SongListRecord::SlotText(int slot) const {
+  const auto& bytes = slots[slot];
+  return std::string(bytes.data(), strnlen(bytes.data(), kMaxPathChars));
+}
+
+void SongListRecord::SetSlotText(int slot, const std::string& text) {
+  const std::size_t n = std::min(text.size(), kMaxPathChars);
+  std::memcpy(slots[slot].data(), text.data(), n);
+  slots[slot][n] = '\0';
+}
+
+SongListImage EncodeSongList(const SongListRecord& list) {
+  SongListImage image{};
+  for (int i = 0; i < kSlotCount; ++i)
+    std::memcpy(&image[kSlotsOffset + i * kSlotBytes], list.slots[i].data(), kSlotBytes);
+  PutU16(image, kSongCountOffset, static_cast<uint16_t>(list.SongCount));
+  PutU16(image, kSerialPositionOffset, static_cast<uint16_t>(list.SerialPosition));
+  PutU16(image, kPlayModeOffset, static_cast<uint16_t>(list.PlayMode));
+  PutU16(image, kReservedOffset, list.reserved);
+  return image;
+}
+
+SongListRecord DecodeSongList(const SongListImage& image) {
+  SongListRecord list;
+  for (int i = 0; i < kSlotCount; ++i)
+    std::memcpy(list.slots[i].data(), &image[kSlotsOffset + i * kSlotBytes], kSlotBytes);
+  list.SongCount = static_cast<int16_t>(GetU16(image, kSongCountOffset));
+  list.SerialPosition = static_cast<int16_t>(GetU16(image, kSerialPositionOffset));
+  list.PlayMode = static_cast<int16_t>(GetU16(image, kPlayModeOffset));
+  list.reserved = GetU16(image, kReservedOffset);
+  return list;
+}
+
+bool SlotOccupied(const SongListRecord& list, int slot) {
+  return list.SlotText(slot).find_first_of(kLetters) != std::string::npos;
+}
+
+int CountSongs(const SongListRecord& list) {
+  int count = 0;
+  for (int i = 0; i < kSlotCount; ++i) count += SlotOccupied(list, i) ? 1 : 0;
+  return count;
+}
+
+}  // namespace morrowby

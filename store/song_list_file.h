@@ -1,0 +1,44 @@
+// The program's one song list in memory and the list file it belongs to.
+//
+// Program-wide state, alive for the whole run and touched only from the UI thread:
+// `SongList` is the record every part of the program reads and edits in place;
+// `CurrentListPath` names the file that every save writes (set at start-up from the
+// CurFile setting, later only by SetCurrentList); `LastChosenFile` is the path last
+// chosen in a file dialog. Both paths hold at most 80 characters.
+#pragma once
+
+#include <string>
+
+#include "store/atomic_file.h"
+#include "store/song_list.h"
+
+namespace morrowby {
+
+extern SongListRecord SongList;
+extern std::string CurrentListPath;
+extern std::string LastChosenFile;
+
+// Back to the state at program start: an all-zero record and empty paths.
+void ResetSongListState();
+
+// Start-up: makes the file named by CurFile current and loads it.
+void OpenCurrentList();
+
+// Overlays the record with the first 818 bytes of the file: a shorter file fills only
+// the leading bytes, the rest keep their values. A file that cannot be opened (or is
+// not a regular file) leaves the record as it was; returns false then.
+bool LoadSongList(const std::string& path);
+
+// Writes the whole 818-byte record to CurrentListPath, replacing the file atomically.
+// Nothing is written, and the reason is returned, when CurrentListPath is empty, the
+// folder is missing, the existing file is read-only, or the disk is full.
+FileResult SaveSongList();
+
+// Makes `path` the current list file: CurrentListPath, and CurFile for the next run.
+// A path longer than 80 characters does not fit and is refused (returns false).
+bool SetCurrentList(const std::string& path);
+
+// Occupied slots of the program's song list.
+int CountSongs();
+
+}  // namespace morrowby

@@ -1,0 +1,120 @@
+// Which slot a run plays, in each mode, and what damaged records may not do.
+#include "sound/song_choice.h"
+
+#include <gtest/gtest.h>
+
+#include "store/song_list_file.h"
+#include "tests/support/fake_sound.h"
+#include "tests/support/temp_folder.h"
+
+namespace morrowby {
+namespace {
+
+int First(int /*n*/) { return 0; }
+int Last(int n) { return n < 1 ? 0 : n - 1; }
+
+class SongChoiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ResetSongListState(); }
+  void TearDown() override { ResetSongListState(); }
+  StartUpTime Day(int wday) {
+    StartUpTime t;
+    t.wday = wday;
+    return t;
+  }
+  testing::TempFolder folder_;
+};
+
+TEST_F(SongChoiceTest, RandomModeDrawsBelowTheSongCount) {
+  SongListRecord list;
+  list.SongCount = 3;
+  int asked = -1;
+  const SongChoice c = ChooseSong(list, Day(0), [&](int n) { asked = n; return 2; });
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(c.slot, 2);
+  EXPECT_FALSE(c.save_list);
+  list.SongCount = 0;
+  EXPECT_EQ(ChooseSong(list, Day(0), [](int n) { return n < 1 ? 0 : 99; }).slot, 0);
+}
+
+TEST_F(SongChoiceTest, SerialModeRunsOneTwoZeroAndSavesEachTime) {
+  SongListRecord list;
+  list.PlayMode = kModeSerial;
+  list.SongCount = 3;
+  std::vector<int> played;
+  for (int run = 0; run < 6; ++run) {
+    const SongChoice c = ChooseSong(list, Day(0), First);
+    EXPECT_TRUE(c.save_list);
+    EXPECT_EQ(list.SerialPosition, c.slot);
+    played.push_back(c.slot);
+  }
+  EXPECT_EQ(played, (std::vector<int>{1, 2, 0, 1, 2, 0}));
+}
+
+TEST_F(SongChoiceTest, SerialModeWithZeroOrOneSongStaysOnSlotZero) {
+  for (int count : {0, 1}) {
+    SongListRecord list;
+    list.PlayMode = kModeSerial;
+    list.SongCount = static_cast<int16_t>(count);
+    EXPECT_EQ(ChooseSong(list, Day(0), First).slot, 0);
+    EXPECT_EQ(ChooseSong(list, Day(0), First).slot, 0);
+    EXPECT_EQ(list.SerialPosition, 0);
+  }
+}
+
+TEST_F(SongChoiceTest, DayModePlaysTheWeekdaysSlot) {
+  SongListRecord list;
+  list.PlayMode = kModeDayOfWeek;
+  list.SongCount = 10;
+  for (int wday = 0; wday < 7; ++wday) EXPECT_EQ(ChooseSong(list, Day(wday), Last).slot, wday);
+}
+
+TEST_F(SongChoiceTest, DamagedValuesNeverReachOutsideTheTenSlots) {
+  SongListRecord list;
+  list.SongCount = 30000;
+  EXPECT_EQ(ChooseSong(list, Day(0), Last).slot, 9);
+  list.SongCount = -5;
+  EXPECT_EQ(ChooseSong(list, Day(0), Last).slot, 0);
+
+  list.PlayMode = kModeSerial;
+  list.SongCount = 30000;
+  list.SerialPosition = 9;
+  EXPECT_EQ(ChooseSong(list, Day(0), First).slot, 0);
+  list.SerialPosition = -3;
+  EXPECT_EQ(ChooseSong(list, Day(0), First).slot, 0);
+  list.SerialPosition = 32000;
+  EXPECT_EQ(ChooseSong(list, Day(0), First).slot, 0);
+
+  for (int16_t mode : {int16_t{5}, int16_t{-1}, int16_t{32767}}) {
+    list.PlayMode = mode;
+    EXPECT_EQ(ChooseSong(list, Day(0), First).slot, -1);
+  }
+}
+
+TEST_F(SongChoiceTest, PlaySongSavesSerialPositionBeforePlaying) {
+  CurrentListPath = folder_.File("list.dat");
+  SongList.PlayMode = kModeSerial;
+  SongList.SongCount = 2;
+  SongList.SetSlotText(0, "/zero.wav");
+  SongList.SetSlotText(1, "/one.wav");
+  testing::FakeSound sound;
+  PlaySong(sound, Day(0));
+  EXPECT_EQ(sound.requests, std::vector<std::string>{"song:/one.wav"});
+  const std::string saved = testing::ReadWholeFile(CurrentListPath);
+  ASSERT_EQ(saved.size(), 818u);
+  EXPECT_EQ(saved[812], 1);
+}
+
+TEST_F(SongChoiceTest, PlaySongSkipsEmptySlotsButNotLetterlessOnes) {
+  SongList.PlayMode = kModeDayOfWeek;
+  SongList.SetSlotText(5, "/friday.wav");
+  SongList.SetSlotText(3, "   ");
+  testing::FakeSound sound;
+  PlaySong(sound, Day(6));  // Saturday's slot is empty
+  EXPECT_TRUE(sound.requests.empty());
+  PlaySong(sound, Day(3));
+  EXPECT_EQ(sound.requests, std::vector<std::string>{"song:   "});
+}
+
+}  // namespace
+}  // namespace morrowby

@@ -1,0 +1,117 @@
+// TOLVERA.INI: reading with room, writing without losing anything else in the file,
+// and never letting a value smuggle in new keys or sections.
+#include "store/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/support/temp_folder.h"
+
+namespace morrowby {
+namespace {
+
+using testing::ReadWholeFile;
+using testing::WriteWholeFile;
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  testing::TempFolder folder_;
+  std::string ini() const { return folder_.File("TOLVERA.INI"); }
+};
+
+TEST_F(SettingsTest, MissingFileSectionOrKeyReadsEmpty) {
+  EXPECT_EQ(ReadSetting("CurFile", 81), "");
+  WriteWholeFile(ini(), "[Other]\nCurFile=/x\n");
+  EXPECT_EQ(ReadSetting("CurFile", 81), "");
+  WriteWholeFile(ini(), "[Morrowby]\nHomePath=/x\n");
+  EXPECT_EQ(ReadSetting("CurFile", 81), "");
+}
+
+TEST_F(SettingsTest, SectionAndKeyMatchWithoutCase) {
+  WriteWholeFile(ini(), "[MORROWBY]\nhomepath=/home/ann\n");
+  EXPECT_EQ(ReadSetting("HomePath", 81), "/home/ann");
+  EXPECT_EQ(ReadSetting("Homepath", 81), "/home/ann");
+}
+
+TEST_F(SettingsTest, LongValueIsCutToRoomLessOne) {
+  WriteWholeFile(ini(), "[Morrowby]\nDateLine=yyyyyyyyyyyyyyyyyyyy\n");
+  EXPECT_EQ(ReadSetting("DateLine", 13), "yyyyyyyyyyyy");
+  EXPECT_EQ(ReadSetting("DateLine", 1), "");
+}
+
+TEST_F(SettingsTest, WriteCreatesFolderFileSectionAndKeepsEmptyValue) {
+  const std::string nested = folder_.File("deeper/config");
+  setenv("XDG_CONFIG_HOME", nested.c_str(), 1);
+  ASSERT_TRUE(WriteSetting("DateLine", ""));
+  EXPECT_EQ(ReadWholeFile(nested + "/TOLVERA.INI"), "[Morrowby]\nDateLine=\n");
+}
+
+TEST_F(SettingsTest, RewritingAKeyKeepsOneLineAndEverythingElse) {
+  WriteWholeFile(ini(),
+                 "; kept comment\n[Other]\nA=1\n\n[Morrowby]\n; about the list\nCurFile=/old.dat\n"
+                 "Extra=kept\n");
+  ASSERT_TRUE(WriteSetting("curfile", "/new.dat"));
+  const std::string text = ReadWholeFile(ini());
+  EXPECT_NE(text.find("; kept comment"), std::string::npos);
+  EXPECT_NE(text.find("[Other]\nA=1"), std::string::npos);
+  EXPECT_NE(text.find("; about the list"), std::string::npos);
+  EXPECT_NE(text.find("Extra=kept"), std::string::npos);
+  EXPECT_EQ(text.find("/old.dat"), std::string::npos);
+  EXPECT_EQ(text.find("CurFile"), text.rfind("CurFile"));
+  EXPECT_EQ(ReadSetting("CurFile", 81), "/new.dat");
+}
+
+TEST_F(SettingsTest, LineBreakInValueCannotCreateKeysOrSections) {
+  ASSERT_TRUE(WriteSetting("CurFile", "/a.dat"));
+  EXPECT_FALSE(WriteSetting("CurFile", "/b.dat\n[Evil]\nDateLine=yyyyyyyyyyy"));
+  EXPECT_FALSE(WriteSetting("CurFile", "/b.dat\rDateLine=y"));
+  EXPECT_EQ(ReadSetting("CurFile", 81), "/a.dat");
+  EXPECT_EQ(ReadSetting("DateLine", 13), "");
+  // Brackets and equals signs inside a value are just characters.
+  ASSERT_TRUE(WriteSetting("CurFile", "/x=[y]/z.dat"));
+  EXPECT_EQ(ReadSetting("CurFile", 81), "/x=[y]/z.dat");
+  EXPECT_EQ(ReadWholeFile(ini()).find("[y]\n"), std::string::npos);
+}
+
+TEST_F(SettingsTest, DamagedFilesStillReadAndRewrite) {
+  WriteWholeFile(ini(), "\xEF\xBB\xBF[Morrowby]\r\nCurFile=/crlf.dat\r\n[Morrowby]\r\nDateLine=yn\r\n");
+  EXPECT_EQ(ReadSetting("CurFile", 81), "/crlf.dat");
+  EXPECT_EQ(ReadSetting("DateLine", 13), "yn");
+  WriteWholeFile(ini(), "HomePath=/no/section\nnonsense line\n" + std::string(100000, 'x') + "\n");
+  EXPECT_EQ(ReadSetting("HomePath", 81), "");
+  ASSERT_TRUE(WriteSetting("HomePath", "/here"));
+  EXPECT_EQ(ReadSetting("HomePath", 81), "/here");
+}
+
+TEST_F(SettingsTest, ReadOnlyFileIsLeftAsItWas) {
+  WriteWholeFile(ini(), "[Morrowby]\nCurFile=/kept.dat\n");
+  chmod(ini().c_str(), 0444);
+  std::string reason;
+  EXPECT_FALSE(WriteSetting("CurFile", "/other.dat", &reason));
+  EXPECT_FALSE(reason.empty());
+  EXPECT_EQ(ReadSetting("CurFile", 81), "/kept.dat");
+}
+
+TEST_F(SettingsTest, WriteLeavesNoTemporaryFilesBehind) {
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(WriteSetting("DateLine", std::string(i + 1, 'y')));
+  int entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder_.path())) (void)e, ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST_F(SettingsTest, RecordHomePathStoresTheWorkingFolderInItsOwnCase) {
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  RecordHomePath();  // first run: no file yet
+  EXPECT_EQ(ReadWholeFile(ini()), std::string("[Morrowby]\nHomePath=") + cwd + "\n");
+  WriteWholeFile(ini(), "[Morrowby]\nHOMEPATH=/SOMEWHERE/ELSE\nCurFile=/l.dat\n");
+  RecordHomePath();
+  EXPECT_EQ(ReadSetting("HomePath", 81), std::string(cwd).substr(0, 80));
+  EXPECT_EQ(ReadSetting("CurFile", 81), "/l.dat");
+}
+
+}  // namespace
+}  // namespace morrowby

@@ -1,0 +1,116 @@
+// Modal runs, command dispatch and the quit request.
+#include "ui/dialog.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <wx/app.h>
+
+#include "resources/dialog_layouts.h"
+#include "ui/dialog_builder.h"
+
+namespace morrowby {
+namespace {
+
+constexpr int kOk = 1;
+constexpr int kCancel = 2;
+
+// The windows whose modal runs are active, innermost last. UI thread only.
+std::vector<TDialog*>& ModalRuns() {
+  static std::vector<TDialog*> runs;
+  return runs;
+}
+
+bool quit_requested = false;
+bool main_loop_told = false;
+
+// Carries a quit request one level out: ends the innermost run that is still going,
+// or, when no modal run is left, the main loop.
+void PassQuitOn() {
+  if (!quit_requested) return;
+  std::vector<TDialog*>& runs = ModalRuns();
+  if (!runs.empty()) {
+    // A run whose end is already requested ends by itself when it regains control.
+    if (runs.back()->IsModal()) runs.back()->CloseWindow(kCancel);
+    return;
+  }
+  if (!main_loop_told && wxTheApp != nullptr) {
+    main_loop_told = true;
+    wxTheApp->ExitMainLoop();
+  }
+}
+
+}  // namespace
+
+void PostQuitRequest() {
+  quit_requested = true;
+  PassQuitOn();
+}
+
+bool QuitRequested() { return quit_requested; }
+
+void ResetQuitRequest() {
+  quit_requested = false;
+  main_loop_told = false;
+}
+
+TDialog::TDialog(wxWindow* parent, int resource_id) : resource_id_(resource_id) {
+  if (const DialogTemplate* t = FindDialogTemplate(resource_id)) BuildDialog(this, parent, *t);
+  SetAffirmativeId(kOk);
+  SetEscapeId(kCancel);
+  Bind(wxEVT_BUTTON, &TDialog::OnButton, this);
+  Bind(wxEVT_CHAR_HOOK, &TDialog::OnCharHook, this);
+  Bind(wxEVT_CLOSE_WINDOW, &TDialog::OnClose, this);
+}
+
+TDialog::~TDialog() {
+  std::vector<TDialog*>& runs = ModalRuns();
+  runs.erase(std::remove(runs.begin(), runs.end(), this), runs.end());
+}
+
+int TDialog::Execute() {
+  SetupWindow();
+  if (quit_requested) return kCancel;
+  ModalRuns().push_back(this);
+  const int code = ShowModal();
+  std::vector<TDialog*>& runs = ModalRuns();
+  runs.erase(std::remove(runs.begin(), runs.end(), this), runs.end());
+  PassQuitOn();
+  return code;
+}
+
+void TDialog::SendCommand(int id) {
+  wxCommandEvent event(wxEVT_BUTTON, id);
+  event.SetEventObject(this);
+  ProcessWindowEvent(event);
+}
+
+void TDialog::CloseWindow(int code) {
+  if (IsModal()) EndModal(code);
+}
+
+void TDialog::ShowControl(int id, bool show) {
+  if (wxWindow* control = FindWindow(id)) control->Show(show);
+}
+
+void TDialog::OnButton(wxCommandEvent& event) {
+  const int id = event.GetId();
+  if (HandleCommand(id)) return;
+  if (id == kOk || id == kCancel) CloseWindow(id);
+}
+
+void TDialog::OnCharHook(wxKeyEvent& event) {
+  if (event.GetKeyCode() == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE) {
+    SendCommand(kCancel);
+    return;
+  }
+  event.Skip();
+}
+
+void TDialog::OnClose(wxCloseEvent& event) {
+  // The close box is the cancel command; the window itself is not destroyed here.
+  if (event.CanVeto()) event.Veto();
+  SendCommand(kCancel);
+}
+
+}  // namespace morrowby

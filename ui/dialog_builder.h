@@ -1,0 +1,34 @@
+// The one builder that turns a dialog layout into a real wx dialog and its controls.
+//
+// Dialog units are converted with the template's font, as the layouts were designed.
+// Linux fonts and GTK controls are often wider and taller than the ones the layouts
+// were drawn for, so the builder grows the unit base of a template (across and down
+// separately, never below the nominal size) until every label fits its control;
+// texts are never cut.
+#pragma once
+
+#include <wx/dialog.h>
+#include <wx/font.h>
+
+#include "ui/dialog_template.h"
+
+namespace morrowby {
+
+// The font a template asks for, mapped to what a Linux desktop has.
+wxFont TemplateFont(const DialogTemplate& t);
+
+// Pixels per dialog unit, across and down, after any growth.
+struct DialogScale {
+  double x = 1;
+  double y = 1;
+};
+
+// Creates `dialog` with `parent` (which may be off screen: the dialog is then kept
+// on screen) and builds every control of `t`. Returns the scale it settled on.
+DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate& t);
+
+// The size a control needs to show all of its text (wrapped static texts at their
+// laid-out width). Used by the builder and by the layout tests.
+wxSize NeededSize(wxWindow* control, ControlKind kind);
+
+}  // namespace morrowby

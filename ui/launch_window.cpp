@@ -1,0 +1,28 @@
+// The launch window. Clicking its button only toggles it; nothing happens until the
+// main window's two-second timer sends OK.
+#include "ui/launch_window.h"
+
+#include <wx/tglbtn.h>
+
+namespace morrowby {
+
+int SetupRequested = 0;
+
+namespace {
+constexpr int kLaunchButton = 101;
+const CommandEntry<TDlg4> kCommands[] = {
+    {1, &TDlg4::CmOk},
+};
+}  // namespace
+
+TDlg4::TDlg4(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {}
+
+bool TDlg4::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
+
+void TDlg4::CmOk() {
+  auto* button = dynamic_cast<wxToggleButton*>(FindWindow(kLaunchButton));
+  SetupRequested = (button != nullptr && button->GetValue()) ? 1 : 0;
+  CloseWindow(2);
+}
+
+}  // namespace morrowby
