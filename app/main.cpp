@@ -9,6 +9,7 @@
 
 #include "app/app.h"
 #include "app/start_up.h"
+#include "sound/announcement.h"
 #include "sound/sdl_sound_service.h"
 
 namespace {
@@ -32,6 +33,7 @@ void RunWithoutDisplay(morrowby::SoundService& sound) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  morrowby::ProgramClockMs();  // the program clock counts from here
   PreferX11();
   // Opening the sound device starts now, on its own thread, alongside the toolkit.
   const auto sound = morrowby::StartSdlSoundService();

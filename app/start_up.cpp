@@ -1,6 +1,7 @@
 // Start-up steps shared by the windowed run and the run without a display.
 #include "app/start_up.h"
 
+#include "sound/announcement.h"
 #include "store/settings.h"
 #include "store/song_list_file.h"
 
@@ -21,7 +22,8 @@ void MakeGreetingSound(SoundService& sound, const StartUpTime& time) {
     case kModeSilent:
       return;
     case kModeAnnounce:
-      return;  // the date and time announcement
+      AnnounceDateTime(sound, time);
+      return;
     default:
       PlaySong(sound, time);
   }

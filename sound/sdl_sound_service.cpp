@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <dlfcn.h>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -48,6 +49,19 @@ struct SourceFormat {
   }
 };
 
+// ALSA, which SDL falls back to when no sound server answers, prints a page of
+// errors on a machine without a sound card. The program reports a missing device in
+// one line of its own instead.
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+void SilenceAlsaErrors() {
+  void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_GLOBAL);
+  if (alsa == nullptr) return;
+  using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+  using SetHandler = int (*)(Handler);
+  if (auto set = reinterpret_cast<SetHandler>(dlsym(alsa, "snd_lib_error_set_handler")))
+    set(&QuietAlsa);
+}
+
 class SdlSoundService final : public SoundService {
  public:
   SdlSoundService() : ring_(kRingSamples) { StartOpening(); }
@@ -76,14 +90,32 @@ class SdlSoundService final : public SoundService {
     // Fed in slices straight from the image, so the first samples reach the device
     // before the whole clip has been converted.
     const std::size_t slice = 4096;
-    for (std::size_t at = 0; at < view.bytes && !stop_; at += slice) {
+    for (std::size_t at = 0; at < view.bytes; at += slice) {
       const std::size_t n = std::min(slice, view.bytes - at);
       if (!Feed(fmt, view.samples + at, n)) break;
     }
-    stop_ = false;
   }
 
-  void Stop() override { stop_ = true; }
+  void PlaySilence(int milliseconds) override {
+    if (milliseconds <= 0 || !WaitForDevice()) return;
+    // Silence goes through the converter in use, so it queues behind what is still
+    // inside it rather than jumping ahead.
+    const SourceFormat fmt =
+        stream_ != nullptr ? stream_format_ : SourceFormat{AUDIO_S16SYS, have_.channels, have_.freq};
+    const std::size_t frame = SDL_AUDIO_BITSIZE(fmt.format) / 8 * static_cast<std::size_t>(fmt.channels);
+    std::size_t bytes = frame * static_cast<std::size_t>(fmt.rate) * milliseconds / 1000;
+    const std::vector<uint8_t> block(frame * 1024, fmt.format == AUDIO_U8 ? 0x80 : 0);
+    while (bytes > 0) {
+      const std::size_t n = std::min(bytes, block.size());
+      if (!Feed(fmt, block.data(), n)) return;
+      bytes -= n;
+    }
+  }
+
+  // Requests come from one thread and each has finished feeding when it returns, so
+  // there is never a request in progress to end; what is queued plays out, which is
+  // what keeps consecutive clips seamless.
+  void Stop() override {}
 
   void Drain() override {
     if (opener_.joinable()) {
@@ -112,6 +144,7 @@ class SdlSoundService final : public SoundService {
   }
 
   void OpenLoop() {
+    SilenceAlsaErrors();
     const auto deadline = Clock::now() + kOpenDeadline;
     std::string last_error;
     while (!cancel_) {
@@ -328,7 +361,6 @@ class SdlSoundService final : public SoundService {
   bool open_failed_ = false;
   std::atomic<bool> gave_up_{false};  // the device could not be opened or stopped: skip requests
   std::atomic<bool> cancel_{false};
-  std::atomic<bool> stop_{false};
   bool sdl_audio_up_ = false;  // touched by the opener thread only until it is joined
   SDL_AudioDeviceID device_ = 0;
   SDL_AudioSpec have_{};

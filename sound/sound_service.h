@@ -25,6 +25,9 @@ class SoundService {
   // copied. Returns when they have been played.
   virtual void PlayImage(const uint8_t* image, std::size_t size) = 0;
 
+  // Holds the output silent for `milliseconds`, in sequence with the other requests.
+  virtual void PlaySilence(int milliseconds) = 0;
+
   // Ends a request still being fed. Samples already handed to the device finish
   // playing, which is what lets consecutive requests join without a gap.
   virtual void Stop() = 0;
