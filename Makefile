@@ -3,18 +3,20 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
+DESTDIR ?=
+AUTOSTART_DIR = $(or $(XDG_CONFIG_HOME),$(HOME)/.config)/autostart
 
-.PHONY: all build demo test deps bench clean
+.PHONY: all build demo test deps bench install autostart no-autostart package screenshots clean
 
 all: build
 
 deps:
 	@tools/install-deps.sh
 
-$(BUILD)/Makefile: CMakeLists.txt
+$(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 
-build: deps $(BUILD)/Makefile
+build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 # Runs the program once, as at log-in, on a prepared configuration of its own.
@@ -27,6 +29,22 @@ test: build
 bench: build
 	tools/install-deps.sh --bench
 	bench/bench.sh $(BUILD)/morrowby
+
+install: build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+# Runs Morrowby at every log-in of the current user (the XDG autostart folder).
+autostart: build
+	tools/autostart.sh install "$(AUTOSTART_DIR)" "$(PREFIX)/bin/morrowby" "$(CURDIR)/$(BUILD)/morrowby"
+
+no-autostart:
+	tools/autostart.sh remove "$(AUTOSTART_DIR)"
+
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+screenshots: build
+	tools/screenshots.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

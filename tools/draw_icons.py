@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""Draws the program's two 32x32, 16-colour icons as XPM files:
-resources/icons/icon1.xpm (a golden bell) and resources/icons/icon2.xpm (a
-musical note). Run from the project root; the output is committed."""
+"""Draws the program's two 32x32, 16-colour icons: resources/icons/icon1.xpm (a
+golden bell) and resources/icons/icon2.xpm (a musical note), built into the
+program, and the same pictures as PNG theme icons for the desktop menu
+(resources/icons/hicolor/<size>/apps/, scaled up pixel for pixel). The output is
+committed."""
 import math
 import os
+import struct
+import zlib
 
 # The classic 16-colour palette.
 PALETTE = {
@@ -85,7 +89,36 @@ def write(path, name, img):
         f.write('};\n')
 
 
+def write_png(path, img, scale):
+    size = 32 * scale
+    rows = b''
+    for y in range(size):
+        row = bytearray([0])  # filter: none
+        for x in range(size):
+            c = PALETTE[img[y // scale][x // scale]]
+            if c == 'None':
+                row += bytes(4)
+            else:
+                row += bytes(int(c[i:i + 2], 16) for i in (1, 3, 5)) + b'\xff'
+        rows += bytes(row)
+
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data +
+                struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff))
+
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, 'wb') as f:
+        f.write(b'\x89PNG\r\n\x1a\n')
+        f.write(chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)))
+        f.write(chunk(b'IDAT', zlib.compress(rows, 9)))
+        f.write(chunk(b'IEND', b''))
+
+
 root = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'resources', 'icons')
 os.makedirs(root, exist_ok=True)
-write(os.path.join(root, 'icon1.xpm'), 'icon1_xpm', bell())
-write(os.path.join(root, 'icon2.xpm'), 'icon2_xpm', note())
+for name, xpm, picture in (('morrowby', 'icon1', bell()), ('morrowby-note', 'icon2', note())):
+    write(os.path.join(root, xpm + '.xpm'), xpm + '_xpm', picture)
+    for scale in (1, 2, 4):
+        size = 32 * scale
+        write_png(os.path.join(root, 'hicolor', '%dx%d' % (size, size), 'apps', name + '.png'),
+                  picture, scale)

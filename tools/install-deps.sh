@@ -7,11 +7,10 @@ packages=(
   build-essential cmake pkg-config
   libwxgtk3.2-dev libsdl2-dev libsndfile1-dev libsimpleini-dev
   libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils faketime xdotool imagemagick
-  fonts-liberation sound-theme-freedesktop python3 sox
+  fonts-liberation sound-theme-freedesktop python3 sox desktop-file-utils dpkg-dev file
 )
 case "${1:-}" in
   --fuzz) packages+=(clang libclang-rt-14-dev) ;;
-  --package) packages+=(desktop-file-utils dpkg-dev file) ;;
   --bench) packages+=(gnome-session-canberra libcanberra-gtk3-module time) ;;
 esac
 

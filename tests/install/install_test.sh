@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Installs the program into a scratch root and checks what lands there: the program,
+# the desktop entries (validated), the theme icons, the manual page and the
+# documentation; then the autostart entry, and the Debian package's files and
+# dependencies. usage: install_test.sh BUILD_DIR
+set -uo pipefail
+build=$(cd "$1" && pwd)
+source=$(cd "$(dirname "$0")/../.." && pwd)
+scratch=$(mktemp -d /tmp/morrowby-install-XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+passed=0 failed=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@" >"$scratch/out" 2>&1; then passed=$((passed + 1))
+  else failed=$((failed + 1)); echo "FAILED: $what"; sed 's/^/    /' "$scratch/out"; fi
+}
+
+root=$scratch/root
+DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
+for f in bin/morrowby share/applications/morrowby.desktop share/morrowby/morrowby-autostart.desktop \
+         share/man/man1/morrowby.1 share/doc/morrowby/README.md share/doc/morrowby/LICENSE \
+         share/icons/hicolor/32x32/apps/morrowby.png share/icons/hicolor/128x128/apps/morrowby.png \
+         share/icons/hicolor/32x32/apps/morrowby-note.png; do
+  check "installed $f" test -s "$root/usr/$f"
+done
+check "program is executable" test -x "$root/usr/bin/morrowby"
+check "menu entry is valid" desktop-file-validate "$root/usr/share/applications/morrowby.desktop"
+check "autostart entry is valid" desktop-file-validate "$root/usr/share/morrowby/morrowby-autostart.desktop"
+check "manual page has its sections" grep -q '^\.SH FILES' "$root/usr/share/man/man1/morrowby.1"
+check "icons are 32x32 PNGs" bash -c "file '$root/usr/share/icons/hicolor/32x32/apps/morrowby.png' | grep -q '32 x 32'"
+
+auto=$scratch/autostart
+check "autostart installs an entry running the built program" bash -c \
+  "'$source/tools/autostart.sh' install '$auto' /nonexistent/morrowby '$build/morrowby' &&
+   grep -qx 'Exec=\"$build/morrowby\"' '$auto/morrowby.desktop' &&
+   desktop-file-validate '$auto/morrowby.desktop'"
+check "no-autostart removes it" bash -c "'$source/tools/autostart.sh' remove '$auto' && test ! -e '$auto/morrowby.desktop'"
+
+if command -v dpkg-shlibdeps >/dev/null; then
+  (cd "$build" && cpack -G DEB -B "$scratch/pkg" >/dev/null 2>&1)
+  deb=$(ls "$scratch"/pkg/morrowby_*.deb 2>/dev/null | head -n 1)
+  check "package was built" test -n "$deb"
+  if [[ -n "$deb" ]]; then
+    depends=$(dpkg-deb -f "$deb" Depends)
+    for lib in libwxgtk3.2 libsdl2 libsndfile1 libc6; do
+      check "package depends on $lib" grep -q "$lib" <<<"$depends"
+    done
+    dpkg -x "$deb" "$scratch/deb"
+    check "package holds the program and its entries" test -x "$scratch/deb/usr/bin/morrowby" \
+      -a -s "$scratch/deb/usr/share/applications/morrowby.desktop"
+  fi
+fi
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]
