@@ -33,7 +33,10 @@ std::string ConfigFolder() {
 }
 
 // Loads the file into `ini`; returns the raw bytes read (empty when there is no file).
+// Quotes are on so that a value with blanks at either end (a folder name may end in
+// one) is written quoted and read back whole.
 std::string Load(CSimpleIniA* ini) {
+  ini->SetQuotes(true);
   std::string text;
   ReadFilePrefix(SettingsFilePath(), kMaxSettingsBytes, &text);
   if (!text.empty()) ini->LoadData(text.data(), text.size());
@@ -71,6 +74,13 @@ bool WriteSetting(const std::string& key, const std::string& value, std::string*
   std::string after;
   ini.Save(after);
   if (after == before) return true;
+  // Whatever the file format cannot carry back unchanged (a value in double quotes,
+  // control characters) is refused rather than stored altered.
+  CSimpleIniA check;
+  check.SetQuotes(true);
+  check.LoadData(after.data(), after.size());
+  if (value != check.GetValue(kSection, key.c_str(), ""))
+    return fail("the value cannot be stored as it is");
 
   if (!MakeFolders(ConfigFolder())) return fail("the folder " + ConfigFolder() + " cannot be made");
   const FileResult written = ReplaceFile(SettingsFilePath(), after);

@@ -76,6 +76,15 @@ TEST_F(SettingsTest, LineBreakInValueCannotCreateKeysOrSections) {
   EXPECT_EQ(ReadWholeFile(ini()).find("[y]\n"), std::string::npos);
 }
 
+TEST_F(SettingsTest, ValuesComeBackExactlyOrAreRefused) {
+  for (const std::string v : {" /lead", "/trail ", "/in side/", "/x;y#z", "/\xC3\xA9t\xC3\xA9"}) {
+    ASSERT_TRUE(WriteSetting("CurFile", v)) << v;
+    EXPECT_EQ(ReadSetting("CurFile", 81), v);
+  }
+  EXPECT_FALSE(WriteSetting("CurFile", "\"/quoted\""));
+  EXPECT_EQ(ReadSetting("CurFile", 81), "/\xC3\xA9t\xC3\xA9");
+}
+
 TEST_F(SettingsTest, DamagedFilesStillReadAndRewrite) {
   WriteWholeFile(ini(), "\xEF\xBB\xBF[Morrowby]\r\nCurFile=/crlf.dat\r\n[Morrowby]\r\nDateLine=yn\r\n");
   EXPECT_EQ(ReadSetting("CurFile", 81), "/crlf.dat");
