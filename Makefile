@@ -6,7 +6,9 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 AUTOSTART_DIR = $(or $(XDG_CONFIG_HOME),$(HOME)/.config)/autostart
 
-.PHONY: all build demo test deps bench install autostart no-autostart package screenshots clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: all build demo test sanitized-tests fuzz deps bench install autostart no-autostart package screenshots clean
 
 all: build
 
@@ -23,8 +25,22 @@ build: deps $(BUILD)/CMakeCache.txt
 demo: build
 	tools/demo.sh $(BUILD)/morrowby
 
-test: build
+test: build sanitized-tests
 	cd $(BUILD) && ctest --output-on-failure
+
+# The unit tests once more, under AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitized-tests: deps
+	cmake -S . -B $(BUILD)-asan -DMORROWBY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	cmake --build $(BUILD)-asan -j $(JOBS) --target morrowby_logic_tests
+	$(BUILD)-asan/tests/morrowby_logic_tests --gtest_brief=1
+
+# Each libFuzzer target for FUZZ_SECONDS on its seed corpus (tests/fuzz/corpus).
+fuzz:
+	tools/install-deps.sh --fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DMORROWBY_FUZZ=ON -DMORROWBY_TESTS=OFF \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_song_list fuzz_settings fuzz_wave_image
+	tools/run_fuzzers.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
 
 bench: build
 	tools/install-deps.sh --bench

@@ -2,6 +2,8 @@
 // and the song list files.
 #include "store/atomic_file.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -127,10 +129,13 @@ bool ReadFilePrefix(const std::string& path, std::size_t limit, std::string* out
     close(fd);
     return false;
   }
-  out->resize(limit);
+  // Sized by what the file holds, not by the limit: a settings file is tiny.
+  const std::size_t expected = std::min<std::size_t>(static_cast<std::size_t>(st.st_size), limit);
+  out->resize(expected);
   std::size_t got = 0;
   while (got < limit) {
-    const ssize_t n = read(fd, &(*out)[got], limit - got);
+    if (got == out->size()) out->resize(std::min(limit, out->size() + 4096));
+    const ssize_t n = read(fd, &(*out)[got], out->size() - got);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);

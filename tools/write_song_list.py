@@ -12,7 +12,7 @@ parser.add_argument('--mode', type=int, default=0)
 parser.add_argument('--count', type=int)
 parser.add_argument('--position', type=int, default=0)
 parser.add_argument('songs', nargs='*')
-args = parser.parse_args()
+args = parser.parse_intermixed_args()
 if len(args.songs) > 10:
     parser.error('at most ten songs')
 image = bytearray(818)
