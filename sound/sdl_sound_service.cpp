@@ -102,7 +102,7 @@ class SdlSoundService final : public SoundService {
     // inside it rather than jumping ahead.
     const SourceFormat fmt =
         stream_ != nullptr ? stream_format_ : SourceFormat{AUDIO_S16SYS, have_.channels, have_.freq};
-    const std::size_t frame = SDL_AUDIO_BITSIZE(fmt.format) / 8 * static_cast<std::size_t>(fmt.channels);
+    const std::size_t frame = FrameBytes(fmt);
     std::size_t bytes = frame * static_cast<std::size_t>(fmt.rate) * milliseconds / 1000;
     const std::vector<uint8_t> block(frame * 1024, fmt.format == AUDIO_U8 ? 0x80 : 0);
     while (bytes > 0) {
@@ -229,26 +229,48 @@ class SdlSoundService final : public SoundService {
                                    AUDIO_S16SYS, have_.channels, have_.freq);
       if (stream_ == nullptr) return false;
       stream_format_ = fmt;
+      stream_in_frames_ = 0;
+      stream_out_frames_ = 0;
     }
     if (SDL_AudioStreamPut(stream_, data, static_cast<int>(bytes)) != 0) return false;
-    return PumpStream();
+    stream_in_frames_ += bytes / FrameBytes(fmt);
+    return PumpStream(INT64_MAX);
   }
 
+  static std::size_t FrameBytes(const SourceFormat& fmt) {
+    return SDL_AUDIO_BITSIZE(fmt.format) / 8 * static_cast<std::size_t>(fmt.channels);
+  }
+
+  // Ends the converter in use and queues everything it still holds. SDL's resampler
+  // keeps back the last few dozen milliseconds even when flushed, so it is given a
+  // little silence to push them out, and exactly the frames that the input's length
+  // calls for are queued: nothing of the sound is lost and no silence is added.
   void FlushStream() {
     if (stream_ == nullptr) return;
+    const int64_t expected = stream_in_frames_ * have_.freq / stream_format_.rate;
+    const std::size_t frame = FrameBytes(stream_format_);
+    const std::vector<uint8_t> pad(frame * static_cast<std::size_t>(stream_format_.rate / 10),
+                                   stream_format_.format == AUDIO_U8 ? 0x80 : 0);
+    SDL_AudioStreamPut(stream_, pad.data(), static_cast<int>(pad.size()));
     SDL_AudioStreamFlush(stream_);
-    PumpStream();
+    PumpStream(expected);
     SDL_FreeAudioStream(stream_);
     stream_ = nullptr;
   }
 
-  // Moves everything converted so far into the ring, waiting for room as needed.
-  bool PumpStream() {
+  // Moves what the converter has ready into the ring, waiting for room as needed, up
+  // to `limit` output frames in all for this converter.
+  bool PumpStream(int64_t limit) {
     int16_t block[2048];
+    const std::size_t out_frame = sizeof(int16_t) * have_.channels;
     for (;;) {
       const int got = SDL_AudioStreamGet(stream_, block, sizeof block);
       if (got <= 0) return got == 0;
-      if (!Queue(block, static_cast<std::size_t>(got) / sizeof(int16_t))) return false;
+      int64_t frames = got / static_cast<int64_t>(out_frame);
+      frames = std::min(frames, limit - stream_out_frames_);
+      if (frames <= 0) return true;
+      stream_out_frames_ += frames;
+      if (!Queue(block, static_cast<std::size_t>(frames) * have_.channels)) return false;
     }
   }
 
@@ -366,6 +388,8 @@ class SdlSoundService final : public SoundService {
   SDL_AudioSpec have_{};
   SDL_AudioStream* stream_ = nullptr;
   SourceFormat stream_format_;
+  int64_t stream_in_frames_ = 0;   // frames put into the converter in use
+  int64_t stream_out_frames_ = 0;  // frames queued from it
 };
 
 }  // namespace

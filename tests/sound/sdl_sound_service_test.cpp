@@ -1,0 +1,132 @@
+// The real sound service on SDL's disk driver, which records exactly what the device
+// was given: consecutive requests must join with no silence added between them, and a
+// pause must last exactly as long as it was asked to.
+#include "sound/sdl_sound_service.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "sound/announcement.h"
+#include "sound/clip_catalogue.h"
+#include "sound/wave_image.h"
+#include "tests/support/temp_folder.h"
+
+namespace morrowby {
+namespace {
+
+constexpr int kRate = 48000;  // what the service asks the device for
+
+// A mono 8-bit 22050 Hz image holding `count` samples of one level.
+std::vector<uint8_t> LevelImage(std::size_t count, uint8_t level) {
+  auto u32 = [](std::vector<uint8_t>& v, uint32_t x) {
+    for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
+  };
+  std::vector<uint8_t> image = {'R', 'I', 'F', 'F'};
+  u32(image, static_cast<uint32_t>(36 + count + (count & 1)));
+  for (char c : std::string("WAVEfmt ")) image.push_back(static_cast<uint8_t>(c));
+  u32(image, 16);
+  for (uint8_t b : {1, 0, 1, 0}) image.push_back(b);
+  u32(image, 22050);
+  u32(image, 22050);
+  for (uint8_t b : {1, 0, 8, 0}) image.push_back(b);
+  for (char c : std::string("data")) image.push_back(static_cast<uint8_t>(c));
+  u32(image, static_cast<uint32_t>(count));
+  image.insert(image.end(), count, level);
+  if (count & 1) image.push_back(128);
+  return image;
+}
+
+class SdlSoundServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", folder_.File("out.raw").c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("SDL_AUDIODRIVER");
+    unsetenv("SDL_DISKAUDIOFILE");
+  }
+
+  // The left channel of everything the device was given.
+  std::vector<int16_t> Recording() {
+    const std::string raw = testing::ReadWholeFile(folder_.File("out.raw"));
+    std::vector<int16_t> left;
+    for (std::size_t i = 0; i + 4 <= raw.size(); i += 4)
+      left.push_back(static_cast<int16_t>(static_cast<uint8_t>(raw[i]) | (raw[i + 1] << 8)));
+    return left;
+  }
+
+  // First and one-past-last sample that is not exact silence.
+  static std::pair<std::size_t, std::size_t> Span(const std::vector<int16_t>& s) {
+    std::size_t first = 0, last = s.size();
+    while (first < s.size() && s[first] == 0) ++first;
+    while (last > first && s[last - 1] == 0) --last;
+    return {first, last};
+  }
+
+  testing::TempFolder folder_;
+};
+
+TEST_F(SdlSoundServiceTest, ConsecutiveImagesJoinWithoutSilenceAndPausesAreExact) {
+  const std::vector<uint8_t> a = LevelImage(4410, 200), b = LevelImage(2205, 60);
+  {
+    auto sound = StartSdlSoundService();
+    for (int i = 0; i < 5; ++i) sound->PlayImage(a.data(), a.size());
+    sound->PlayImage(b.data(), b.size());
+    sound->PlaySilence(100);
+    sound->PlayImage(a.data(), a.size());
+    sound->Drain();
+  }
+  const std::vector<int16_t> rec = Recording();
+  const auto [first, last] = Span(rec);
+  ASSERT_LT(first, last) << "nothing was played";
+  // Five 0.2 s images and one 0.1 s image back to back: 1.1 s with no silent sample.
+  std::size_t zeros_in_music = 0, pause = 0;
+  std::size_t i = first;
+  for (; i < last && rec[i] != 0; ++i) {
+  }
+  const std::size_t music = i - first;
+  for (; i < last && rec[i] == 0; ++i) ++pause;
+  for (; i < last; ++i) zeros_in_music += rec[i] == 0;
+  EXPECT_NEAR(static_cast<double>(music), 1.1 * kRate, 0.001 * kRate * 6);
+  EXPECT_NEAR(static_cast<double>(pause), 0.1 * kRate, 0.001 * kRate);
+  EXPECT_EQ(zeros_in_music, 0u);
+  EXPECT_NEAR(static_cast<double>(last - first), 1.4 * kRate, 0.001 * kRate * 8);
+}
+
+TEST_F(SdlSoundServiceTest, AnnouncementLastsExactlyAsLongAsItsClips) {
+  StartUpTime t;  // an ordinary day: 1 January would be a single clip
+  t.mday = 6;
+  t.hour = 21;
+  t.minute = 35;
+  const std::vector<AnnouncementStep> steps = BuildAnnouncement(t, "nnnnnnnynnn", 0);
+  // Everything the clips hold, less the exact mid-level samples at the very start and
+  // end (the gap clips are such silence), which leave no trace in the recording.
+  std::vector<uint8_t> all;
+  for (const AnnouncementStep& s : steps) {
+    const ClipImage clip = FindClip(ProgramModule(), static_cast<ClipId>(s.value));
+    WaveView view;
+    ASSERT_TRUE(ParseWaveImage(clip.data, clip.size, &view));
+    all.insert(all.end(), view.samples, view.samples + view.bytes);
+  }
+  std::size_t begin = 0, end = all.size();
+  while (begin < end && all[begin] == 128) ++begin;
+  while (end > begin && all[end - 1] == 128) --end;
+  const double expected_seconds = static_cast<double>(end - begin) / 22050;
+  {
+    auto sound = StartSdlSoundService();
+    for (const AnnouncementStep& s : steps) PlayClip(*sound, ProgramModule(), static_cast<ClipId>(s.value));
+    sound->Drain();
+  }
+  const auto [first, last] = Span(Recording());
+  const double junctions = static_cast<double>(steps.size() - 1);
+  RecordProperty("added_ms_per_junction",
+                 std::to_string(((last - first) / static_cast<double>(kRate) - expected_seconds) *
+                                1000 / junctions));
+  EXPECT_NEAR((last - first) / static_cast<double>(kRate), expected_seconds, 0.001 * junctions);
+}
+
+}  // namespace
+}  // namespace morrowby
