@@ -8,7 +8,8 @@ namespace morrowby {
 TApp::TApp(SoundService& sound) : sound_(sound) {
   SetClassName("Daychime");
   SetAppName("morrowby");
-  SetAppDisplayName("Morrowby");
+  // GTK takes the window class (WM_CLASS) from the display name.
+  SetAppDisplayName("Daychime");
 }
 
 bool TApp::OnInit() {
