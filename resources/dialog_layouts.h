@@ -1,6 +1,8 @@
 // The program's dialog layouts, by resource number.
 #pragma once
 
+#include <vector>
+
 #include "ui/dialog_template.h"
 
 namespace morrowby {
@@ -24,5 +26,10 @@ const DialogTemplate* FindDialogTemplate(int resource_id);
 
 // Every layout the program has, for tests and screenshots.
 std::vector<const DialogTemplate*> AllDialogTemplates();
+
+// Texts the windows put into their controls at run time.
+extern const char* const kSlotNumberLabels[10];  // "1." to "10."
+extern const char* const kSlotDayLabels[7];      // "Sunday" to "Saturday"
+extern const char kSavePrompt[];                 // the Setup window's prompt line
 
 }  // namespace morrowby

@@ -45,10 +45,14 @@ wxWindow* MakeControl(wxDialog* dialog, const ControlTemplate& c) {
   const wxString text = wxString::FromUTF8(c.text != nullptr ? c.text : "");
   const long tab = (c.style & kNoTabStop) ? 0 : wxTAB_TRAVERSAL;
   switch (c.kind) {
+    // Exact fit: the layout gives the size, and GTK's minimum button width would
+    // otherwise make short labels ("of", "PM") look clipped to the growth rule.
     case ControlKind::kPushButton:
-      return new wxButton(dialog, c.id, text, wxDefaultPosition, wxDefaultSize, tab);
+      return new wxButton(dialog, c.id, text, wxDefaultPosition, wxDefaultSize,
+                          tab | wxBU_EXACTFIT);
     case ControlKind::kPushLikeCheckBox:
-      return new wxToggleButton(dialog, c.id, text);
+      return new wxToggleButton(dialog, c.id, text, wxDefaultPosition, wxDefaultSize,
+                                wxBU_EXACTFIT);
     case ControlKind::kRadioButton:
       return new wxRadioButton(dialog, c.id, text, wxDefaultPosition, wxDefaultSize,
                                (c.style & kGroup) ? wxRB_GROUP : 0);
@@ -99,6 +103,19 @@ void WrapMeasure(wxWindow* w, const wxString& text, int width, int* lines, int* 
   }
 }
 
+// The size a control needs for its template text and every text it may show later.
+wxSize NeededForAllTexts(wxWindow* control, const ControlTemplate& c) {
+  wxSize need = NeededSize(control, c.kind);
+  if (c.later_texts.empty()) return need;
+  const wxString original = control->GetLabel();
+  for (const char* text : c.later_texts) {
+    control->SetLabel(wxString::FromUTF8(text));
+    need.IncTo(NeededSize(control, c.kind));
+  }
+  control->SetLabel(original);
+  return need;
+}
+
 }  // namespace
 
 wxFont TemplateFont(const DialogTemplate& t) {
@@ -134,6 +151,17 @@ wxSize NeededSize(wxWindow* control, ControlKind kind) {
   return control->GetBestSize();
 }
 
+void SetControlText(wxWindow* control, const wxString& text) {
+  if (auto* label = dynamic_cast<wxStaticText*>(control)) {
+    label->SetLabel(text);
+    label->Wrap(label->GetClientSize().x);
+  } else if (auto* edit = dynamic_cast<wxTextCtrl*>(control)) {
+    edit->ChangeValue(text);
+  } else {
+    control->SetLabel(text);
+  }
+}
+
 DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate& t) {
   long style = WindowStyle(t);
   // A parent that is the hidden main window would have the window manager place the
@@ -160,7 +188,7 @@ DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate
   for (std::size_t i = 0; i < controls.size(); ++i) {
     const ControlTemplate& c = t.controls[i];
     if (c.kind == ControlKind::kStaticIcon || c.w <= 0) continue;
-    const wxSize need = NeededSize(controls[i], c.kind);
+    const wxSize need = NeededForAllTexts(controls[i], c);
     scale.x = std::max(scale.x, need.x / (c.w * ux));
   }
   scale.x = std::min(scale.x, kMaxGrowth);
@@ -168,7 +196,7 @@ DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate
     const ControlTemplate& c = t.controls[i];
     controls[i]->SetSize(std::lround(c.w * ux * scale.x), std::lround(c.h * uy));
     if (c.kind == ControlKind::kStaticIcon || c.h <= 0) continue;
-    const wxSize need = NeededSize(controls[i], c.kind);
+    const wxSize need = NeededForAllTexts(controls[i], c);
     scale.y = std::max(scale.y, need.y / (c.h * uy));
   }
   scale.y = std::min(scale.y, kMaxGrowth);

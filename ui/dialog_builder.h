@@ -27,6 +27,9 @@ struct DialogScale {
 // on screen) and builds every control of `t`. Returns the scale it settled on.
 DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate& t);
 
+// Puts `text` into a control; a static text is wrapped to its width as built.
+void SetControlText(wxWindow* control, const wxString& text);
+
 // The size a control needs to show all of its text (wrapped static texts at their
 // laid-out width). Used by the builder and by the layout tests.
 wxSize NeededSize(wxWindow* control, ControlKind kind);

@@ -33,6 +33,8 @@ struct ControlTemplate {
   int x, y, w, h;
   unsigned style = 0;
   int icon = 0;      // for kStaticIcon: icon resource 1 or 2
+  // Texts the window may put in the control later; the builder makes room for them.
+  std::vector<const char*> later_texts = {};
 };
 
 enum class FontFace { kSans, kHeavySans, kSerif };

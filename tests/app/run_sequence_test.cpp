@@ -6,10 +6,12 @@
 #include <wx/tglbtn.h>
 
 #include "app/main_window.h"
+#include "resources/dialog_layouts.h"
 #include "store/song_list_file.h"
 #include "tests/support/fake_sound.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/ui_driver.h"
+#include "tests/ui/window_test_support.h"
 #include "ui/dialog.h"
 #include "ui/launch_window.h"
 
@@ -77,8 +79,14 @@ TEST_F(RunSequenceTest, LaunchWindowSitsInTheTopLeftCornerAboveOthers) {
 
 TEST_F(RunSequenceTest, OneRealClickLeavesTheButtonInAndRequestsSetup) {
   WhenReady(LaunchShown, [] { testing::ClickWithMouse(LaunchButton()); });
+  bool setup_opened = false;
+  WhenReady([] { return testing::RunningWindow(kSetupResource) != nullptr; }, [&] {
+    setup_opened = true;
+    testing::RunningWindow(kSetupResource)->SendCommand(2);
+  });
   Run();
   EXPECT_EQ(SetupRequested, 1);
+  EXPECT_TRUE(setup_opened);
 }
 
 TEST_F(RunSequenceTest, TwoClicksReleaseTheButtonAgain) {

@@ -1,0 +1,237 @@
+// The Setup window on a real window: its clean and offer-to-save states after each
+// editor, Save and Save As with their failures and cancels, and Close.
+#include "ui/setup_window.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "store/settings.h"
+#include "store/song_list_file.h"
+#include "tests/support/temp_folder.h"
+#include "tests/ui/window_test_support.h"
+#include "ui/song_list_editor.h"
+
+namespace morrowby {
+namespace {
+
+using testing::RunningWindow;
+using testing::RunWindow;
+
+class SetupWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSongListState();
+    ResetQuitRequest();
+    ListModified = 0;
+    SongList.SetSlotText(0, "/music/first.wav");
+    SongList.SongCount = 1;
+  }
+  void TearDown() override {
+    ResetSongListState();
+    ResetQuitRequest();
+    ListModified = 0;
+  }
+
+  void Run(const std::function<void(TDlg2*)>& act) { RunWindow(new TDlg2(nullptr), act); }
+
+  // Ends the next window of `resource` with `command` as soon as it runs.
+  static void Answer(int resource, int command) {
+    testing::WhenReady([resource] { return RunningWindow(resource) != nullptr; },
+                       [resource, command] { RunningWindow(resource)->SendCommand(command); });
+  }
+  // The editor left with OK: the state in which Save and Save As are offered.
+  static void EditSongs(TDlg2* setup) {
+    Answer(kSongListEditorResource, 1);
+    setup->SendCommand(101);
+  }
+  static bool Offering(TDlg2* setup) {
+    return setup->FindWindow(104)->IsShown() && setup->FindWindow(105)->IsShown();
+  }
+  static std::string Prompt(TDlg2* setup) { return testing::ControlText(setup, 106); }
+
+  testing::TempFolder folder_;
+  testing::PromptDouble prompts_;
+  const std::string list_ = folder_.File("list.dat");
+};
+
+TEST_F(SetupWindowTest, OpensCleanAndTheEditorsOkOffersSaveWithThePrompt) {
+  bool offering_at_start = true;
+  std::string prompt_at_start = "x";
+  Run([&](TDlg2* setup) {
+    offering_at_start = Offering(setup);
+    prompt_at_start = Prompt(setup);
+    EditSongs(setup);
+    EXPECT_TRUE(Offering(setup));
+    EXPECT_EQ(Prompt(setup), "Do you wish to save the changes to the Song List ?");
+    EXPECT_EQ(ListModified, 0);
+  });
+  EXPECT_FALSE(offering_at_start);
+  EXPECT_EQ(prompt_at_start, "");
+}
+
+TEST_F(SetupWindowTest, EditorCancelAndDateWordsLeaveTheWindowClean) {
+  Run([](TDlg2* setup) {
+    Answer(kSongListEditorResource, 2);
+    setup->SendCommand(101);
+    Answer(kDateWordsResource, 2);
+    setup->SendCommand(103);
+    EXPECT_FALSE(Offering(setup));
+    EXPECT_EQ(Prompt(setup), "");
+  });
+}
+
+TEST_F(SetupWindowTest, SetModeOffersSaveEvenWhenCancelledAndKeepsThePrompt) {
+  Run([](TDlg2* setup) {
+    Answer(kPlayModeResource, 2);
+    setup->SendCommand(102);
+    EXPECT_TRUE(Offering(setup));
+    EXPECT_EQ(Prompt(setup), "");
+    setup->SendCommand(104);  // no list file: Save asks where, and is cancelled
+    EditSongs(setup);
+    Answer(kPlayModeResource, 2);
+    setup->SendCommand(102);
+    EXPECT_EQ(Prompt(setup), "Do you wish to save the changes to the Song List ?");
+  });
+}
+
+TEST_F(SetupWindowTest, SaveWritesTheCurrentListAndCleansUp) {
+  CurrentListPath = list_;
+  Run([](TDlg2* setup) {
+    EditSongs(setup);
+    setup->SendCommand(104);
+    EXPECT_FALSE(Offering(setup));
+    EXPECT_EQ(Prompt(setup), "");
+  });
+  const std::string file = testing::ReadWholeFile(list_);
+  ASSERT_EQ(file.size(), kSongListBytes);
+  EXPECT_EQ(file.substr(0, 16), "/music/first.wav");
+  EXPECT_TRUE(prompts_.asked.empty());
+}
+
+TEST_F(SetupWindowTest, SaveWithNoListFileAsksWhereTheListGoes) {
+  const std::string chosen = folder_.File("new.dat");
+  prompts_.Choose(chosen);
+  Run([](TDlg2* setup) {
+    EditSongs(setup);
+    setup->SendCommand(104);
+    EXPECT_FALSE(Offering(setup));
+  });
+  ASSERT_EQ(prompts_.asked.size(), 1u);
+  EXPECT_TRUE(prompts_.asked[0].options.save);
+  EXPECT_EQ(testing::ReadWholeFile(chosen).size(), kSongListBytes);
+  EXPECT_EQ(CurrentListPath, chosen);
+  EXPECT_EQ(ReadSetting("CurFile", 81), chosen);
+}
+
+TEST_F(SetupWindowTest, AFailedSaveIsReportedAndSaveStaysOffered) {
+  testing::WriteWholeFile(list_, "old content");
+  chmod(list_.c_str(), 0444);
+  CurrentListPath = list_;
+  TDlg2* owner = nullptr;
+  Run([&](TDlg2* setup) {
+    owner = setup;
+    EditSongs(setup);
+    setup->SendCommand(104);
+    EXPECT_TRUE(Offering(setup));
+    EXPECT_EQ(Prompt(setup), "Do you wish to save the changes to the Song List ?");
+  });
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  const testing::PromptDouble::Message& m = prompts_.messages[0];
+  EXPECT_EQ(m.owner, owner);
+  EXPECT_EQ(m.caption, "ERROR");
+  EXPECT_EQ(m.icon, wxICON_EXCLAMATION);
+  EXPECT_NE(m.text.find(list_), std::string::npos);
+  EXPECT_GT(m.text.size(), list_.size() + 40);  // the system's reason is there too
+  EXPECT_EQ(testing::ReadWholeFile(list_), "old content");
+  EXPECT_EQ(SongList.SlotText(0), "/music/first.wav");
+}
+
+TEST_F(SetupWindowTest, AFailedSaveAsKeepsTheCurrentListFile) {
+  CurrentListPath = list_;
+  ASSERT_TRUE(WriteSetting("CurFile", list_));
+  prompts_.Choose(folder_.File("no/such/folder.dat"));
+  Run([](TDlg2* setup) {
+    EditSongs(setup);
+    setup->SendCommand(105);
+    EXPECT_TRUE(Offering(setup));
+  });
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_NE(prompts_.messages[0].text.find("no/such/folder.dat"), std::string::npos);
+  EXPECT_EQ(CurrentListPath, list_);
+  EXPECT_EQ(ReadSetting("CurFile", 81), list_);
+}
+
+TEST_F(SetupWindowTest, SaveAsCancelledWritesAndChangesNothing) {
+  CurrentListPath = list_;
+  ASSERT_TRUE(WriteSetting("CurFile", list_));
+  prompts_.Cancel();
+  Run([](TDlg2* setup) {
+    EditSongs(setup);
+    setup->SendCommand(105);
+    EXPECT_TRUE(Offering(setup));
+    EXPECT_EQ(Prompt(setup), "Do you wish to save the changes to the Song List ?");
+  });
+  EXPECT_FALSE(testing::FileExists(list_));
+  EXPECT_EQ(CurrentListPath, list_);
+  EXPECT_EQ(ReadSetting("CurFile", 81), list_);
+  EXPECT_TRUE(prompts_.messages.empty());
+}
+
+TEST_F(SetupWindowTest, SaveAsWritesTheChosenFileAndMakesItCurrent) {
+  CurrentListPath = list_;
+  LastChosenFile = "/music/songs/last.wav";
+  const std::string chosen = folder_.File("elsewhere.dat");
+  prompts_.Choose(chosen);
+  TDlg2* owner = nullptr;
+  Run([&](TDlg2* setup) {
+    owner = setup;
+    EditSongs(setup);
+    setup->SendCommand(105);
+    EXPECT_FALSE(Offering(setup));
+    EXPECT_EQ(Prompt(setup), "");
+  });
+  ASSERT_EQ(prompts_.asked.size(), 1u);
+  const FileDialogOptions& options = prompts_.asked[0].options;
+  EXPECT_EQ(prompts_.asked[0].owner, owner);
+  EXPECT_TRUE(options.save);
+  EXPECT_EQ(std::string(options.filter), "Location Files (*.dat)|*.dat|Text Files (*.txt)|*.txt");
+  EXPECT_EQ(options.folder, "/music/songs");
+  EXPECT_EQ(std::string(options.default_extension), "dat");
+  EXPECT_EQ(testing::ReadWholeFile(chosen).size(), kSongListBytes);
+  EXPECT_FALSE(testing::FileExists(list_));
+  EXPECT_EQ(CurrentListPath, chosen);
+  EXPECT_EQ(LastChosenFile, chosen);
+  EXPECT_EQ(ReadSetting("CurFile", 81), chosen);
+}
+
+TEST_F(SetupWindowTest, SaveAsRefusesAPathTooLongToKeep) {
+  CurrentListPath = list_;
+  const std::string too_long = folder_.path() + "/" + std::string(90, 'n') + ".dat";
+  prompts_.Choose(too_long);
+  Run([](TDlg2* setup) {
+    EditSongs(setup);
+    setup->SendCommand(105);
+    EXPECT_TRUE(Offering(setup));
+  });
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_NE(prompts_.messages[0].text.find("80 characters"), std::string::npos);
+  EXPECT_FALSE(testing::FileExists(too_long));
+  EXPECT_EQ(CurrentListPath, list_);
+  EXPECT_EQ(LastChosenFile, "");
+}
+
+TEST_F(SetupWindowTest, CloseEndsTheProgramAndEscapeOnlyTheWindow) {
+  Run([](TDlg2* setup) { testing::ClickWithMouse(setup->FindWindow(1)); });
+  EXPECT_TRUE(QuitRequested());
+  ResetQuitRequest();
+  Run([](TDlg2* setup) {
+    setup->FindWindow(101)->SetFocus();
+    testing::PressKey(WXK_ESCAPE);
+    testing::RunUntil([&] { return !setup->IsModal(); }, 5000);
+    EXPECT_FALSE(setup->IsModal());
+  });
+  EXPECT_FALSE(QuitRequested());
+}
+
+}  // namespace
+}  // namespace morrowby

@@ -1,0 +1,26 @@
+// Naming rules of the file dialogs: the default extension and the starting folder.
+#include "ui/user_prompts.h"
+
+#include <gtest/gtest.h>
+
+namespace morrowby {
+namespace {
+
+TEST(UserPromptsTest, DefaultExtensionIsAddedOnlyToANameWithoutOne) {
+  EXPECT_EQ(WithDefaultExtension("/lists/mine", "dat"), "/lists/mine.dat");
+  EXPECT_EQ(WithDefaultExtension("/lists/mine.txt", "dat"), "/lists/mine.txt");
+  EXPECT_EQ(WithDefaultExtension("/lists.d/mine", "dat"), "/lists.d/mine.dat");
+  EXPECT_EQ(WithDefaultExtension("/lists/.hidden", "dat"), "/lists/.hidden.dat");
+  EXPECT_EQ(WithDefaultExtension("/music/song", "*"), "/music/song");
+  EXPECT_EQ(WithDefaultExtension("/music/song", ""), "/music/song");
+}
+
+TEST(UserPromptsTest, FolderOfAPath) {
+  EXPECT_EQ(FolderOf("/music/songs/a.wav"), "/music/songs");
+  EXPECT_EQ(FolderOf("/a.wav"), "/");
+  EXPECT_EQ(FolderOf("a.wav"), "");
+  EXPECT_EQ(FolderOf(""), "");
+}
+
+}  // namespace
+}  // namespace morrowby

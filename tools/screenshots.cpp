@@ -1,0 +1,168 @@
+// morrowby_screenshots: renders every window of the program, with sample content, to
+// <folder>/<name>.png (default docs/screenshots). Run it on an X display, e.g.
+//   xvfb-run -a -s "-screen 0 1280x800x24" morrowby_screenshots docs/screenshots
+// It works on a scratch settings folder and never touches the user's own files.
+#include <sys/stat.h>
+#include <wx/app.h>
+#include <wx/timer.h>
+#include <wx/utils.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "resources/dialog_layouts.h"
+#include "store/settings.h"
+#include "store/song_list_file.h"
+#include "ui/date_words_dialog.h"
+#include "ui/help_windows.h"
+#include "ui/launch_window.h"
+#include "ui/play_mode_dialog.h"
+#include "ui/setup_window.h"
+#include "ui/song_list_editor.h"
+
+namespace morrowby {
+namespace {
+
+// Calls `step` from the event loop, inside whatever modal run is going on, as soon
+// as `ready` holds.
+class WhenReady : public wxTimer {
+ public:
+  WhenReady(std::function<bool()> ready, std::function<void()> step)
+      : ready_(std::move(ready)), step_(std::move(step)) {
+    Start(20);
+  }
+  void Notify() override {
+    if (!ready_()) return;
+    Stop();
+    auto step = std::move(step_);
+    delete this;
+    step();
+  }
+
+ private:
+  std::function<bool()> ready_;
+  std::function<void()> step_;
+};
+
+// Lets the window finish painting: a few rounds of the event loop.
+void Settle() {
+  for (int i = 0; i < 5; ++i) {
+    wxTheApp->Yield(true);
+    wxMilliSleep(20);
+  }
+}
+
+// The window as the X server shows it, cut from a picture of the whole screen by
+// ImageMagick's import (the toolkit's own screen reading may lag behind on GTK 3).
+bool SaveWindowPicture(wxWindow* window, const std::string& file) {
+  window->Refresh();
+  window->Update();
+  Settle();
+  const wxRect r = window->GetScreenRect();
+  const wxString crop = wxString::Format("%dx%d+%d+%d", r.width, r.height, r.x, r.y);
+  const wxString target = wxString::FromUTF8(file);
+  const wchar_t* const command[] = {L"import",     L"-window", L"root",         L"-crop",
+                                    crop.wc_str(), L"+repage", target.wc_str(), nullptr};
+  return wxExecute(const_cast<wchar_t**>(command), wxEXEC_SYNC) == 0;
+}
+
+class ScreenshotsApp : public wxApp {
+ public:
+  bool OnInit() override {
+    folder_ = argc > 1 ? argv[1].utf8_string() : "docs/screenshots";
+    return true;
+  }
+
+  int OnRun() override {
+    SampleList(kModeRandom);
+    WriteSetting("DateLine", "yyyyyyyynyy");
+    Shoot(new TDlg4(nullptr), "launch_window");
+    Shoot(new TDlg2(nullptr), "setup_window");
+    Shoot(new TDlg2(nullptr), "setup_window_offering_save", [](TDialog* setup) {
+      // The editor left with OK puts the Setup window in its offer-to-save state.
+      new WhenReady([] { return Running(kSongListEditorResource) != nullptr; },
+                    [] { Running(kSongListEditorResource)->SendCommand(1); });
+      setup->SendCommand(101);
+    });
+    SampleList(kModeRandom);
+    Shoot(new TDlg1(nullptr), "song_list_editor");
+    SampleList(kModeDayOfWeek);
+    Shoot(new TDlg1(nullptr), "song_list_editor_day_mode");
+    Shoot(new TDlg3(nullptr), "play_mode_dialog");
+    Shoot(new TDlgModAn(nullptr), "date_words_dialog");
+    Shoot(new TDlgHelp(nullptr, kAboutResource), "about_window");
+    Shoot(new TDlgGenHelp(nullptr, kProgramDetailsResource), "program_details");
+    Shoot(new TDlgHelp(nullptr, kSongEntryHelpResource), "song_entry_help");
+    Shoot(new TDlgHelp(nullptr, kSelectionModesResource), "selection_modes");
+    Shoot(new TDlgHelp(nullptr, kInitialSettingUpResource), "initial_setting_up");
+    return failures_ == 0 ? 0 : 1;
+  }
+
+ private:
+  static void SampleList(int16_t mode) {
+    ResetSongListState();
+    const char* songs[] = {"/home/ann/Music/Morning Has Broken.wav", "/home/ann/Music/fanfare.wav",
+                           "/usr/share/sounds/alsa/Front_Center.wav", "",
+                           "/home/ann/Music/Here Comes the Sun.wav"};
+    for (int i = 0; i < 5; ++i) SongList.SetSlotText(i, songs[i]);
+    SongList.SongCount = static_cast<int16_t>(CountSongs());
+    SongList.PlayMode = mode;
+  }
+
+  static TDialog* Running(int resource) {
+    for (wxWindow* w : wxTopLevelWindows) {
+      auto* dialog = dynamic_cast<TDialog*>(w);
+      if (dialog != nullptr && dialog->IsModal() && dialog->ResourceId() == resource) return dialog;
+    }
+    return nullptr;
+  }
+
+  // Runs `window` modally, brings it into the state `prepare` makes, saves its
+  // picture and closes it.
+  void Shoot(TDialog* window, const std::string& name,
+             std::function<void(TDialog*)> prepare = nullptr) {
+    const std::string file = folder_ + "/" + name + ".png";
+    new WhenReady([window] { return window->IsModal() && window->IsShownOnScreen(); },
+                  [this, window, file, prepare] {
+                    if (prepare) prepare(window);
+                    if (!SaveWindowPicture(window, file)) {
+                      std::fprintf(stderr, "cannot write %s\n", file.c_str());
+                      ++failures_;
+                    }
+                    window->CloseWindow(2);
+                  });
+    window->Execute();
+    window->Destroy();
+    Settle();
+  }
+
+  std::string folder_;
+  int failures_ = 0;
+};
+
+}  // namespace
+}  // namespace morrowby
+
+wxIMPLEMENT_APP_NO_MAIN(morrowby::ScreenshotsApp);
+
+// With no window manager GTK often draws a window as if another one had the focus,
+// with grey text. A stylesheet in the scratch configuration folder, read when GTK
+// starts, gives the text the colours of the focused window the user will see.
+constexpr char kFocusedLook[] =
+    "label { color: #2e3436; }\n"
+    "entry { color: #000000; }\n";
+
+int main(int argc, char** argv) {
+  char scratch[] = "/tmp/morrowby-screenshots-XXXXXX";
+  if (mkdtemp(scratch) == nullptr) return 1;
+  setenv("XDG_CONFIG_HOME", scratch, 1);
+  const std::string gtk = std::string(scratch) + "/gtk-3.0";
+  mkdir(gtk.c_str(), 0700);
+  if (FILE* css = std::fopen((gtk + "/gtk.css").c_str(), "w")) {
+    std::fputs(kFocusedLook, css);
+    std::fclose(css);
+  }
+  return wxEntry(argc, argv);
+}

@@ -1,0 +1,57 @@
+// The date words dialog's set-up and OK: DateLine to button states and back.
+#include "ui/date_words_dialog.h"
+
+#include <wx/radiobut.h>
+#include <wx/tglbtn.h>
+
+#include "store/date_line.h"
+#include "store/settings.h"
+#include "ui/user_prompts.h"
+
+namespace morrowby {
+namespace {
+
+// The button of each DateLine position 0 to 9.
+constexpr int kWordButtons[kDateWordCount] = {104, 105, 106, 107, 108, 109, 110, 111, 112, 115};
+constexpr int kTwelveHour = 113;
+constexpr int kTwentyFourHour = 114;
+
+const CommandEntry<TDlgModAn> kCommands[] = {
+    {1, &TDlgModAn::CmOk},
+};
+
+}  // namespace
+
+TDlgModAn::TDlgModAn(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {}
+
+bool TDlgModAn::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
+
+void TDlgModAn::SetupWindow() {
+  const DateWordsChoice choice = ParseDateLine(ReadSetting("DateLine", kDateLineRoom));
+  for (int p = 0; p < kDateWordCount; ++p)
+    if (auto* button = dynamic_cast<wxToggleButton*>(FindWindow(kWordButtons[p])))
+      button->SetValue(choice.left_out[p]);
+  const int clock = choice.twelve_hour ? kTwelveHour : kTwentyFourHour;
+  if (auto* radio = dynamic_cast<wxRadioButton*>(FindWindow(clock))) radio->SetValue(true);
+}
+
+void TDlgModAn::CmOk() {
+  DateWordsChoice choice;
+  for (int p = 0; p < kDateWordCount; ++p) {
+    auto* button = dynamic_cast<wxToggleButton*>(FindWindow(kWordButtons[p]));
+    choice.left_out[p] = button != nullptr && button->GetValue();
+  }
+  auto* twelve = dynamic_cast<wxRadioButton*>(FindWindow(kTwelveHour));
+  choice.twelve_hour = twelve != nullptr && twelve->GetValue();
+  std::string reason;
+  if (!WriteSetting("DateLine", FormatDateLine(choice), &reason)) {
+    // The window stays open with the choice, so the user can try again or cancel.
+    Prompts().ShowMessage(
+        this, "The date words could not be saved to " + SettingsFilePath() + ":\n" + reason,
+        "ERROR", wxICON_EXCLAMATION);
+    return;
+  }
+  CloseWindow(2);
+}
+
+}  // namespace morrowby

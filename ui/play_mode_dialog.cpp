@@ -1,0 +1,61 @@
+// The play mode dialog's handlers.
+#include "ui/play_mode_dialog.h"
+
+#include <wx/radiobut.h>
+
+#include "store/song_list_file.h"
+#include "ui/help_windows.h"
+#include "ui/user_prompts.h"
+
+namespace morrowby {
+namespace {
+
+struct ModeButton {
+  int id;
+  int16_t mode;
+};
+// In the order OK tests them.
+const ModeButton kModeButtons[] = {
+    {101, kModeRandom},   {102, kModeSerial}, {103, kModeDayOfWeek},
+    {105, kModeAnnounce}, {107, kModeSilent},
+};
+
+const CommandEntry<TDlg3> kCommands[] = {
+    {1, &TDlg3::CmOk},
+    {9, &TDlg3::CmHelp},
+};
+
+}  // namespace
+
+TDlg3::TDlg3(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {}
+
+bool TDlg3::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
+
+void TDlg3::SetupWindow() {
+  // A mode no button stands for (only a damaged file holds one) leaves the group as
+  // the toolkit made it, with its first button, "Randomly", checked.
+  for (const ModeButton& b : kModeButtons)
+    if (b.mode == SongList.PlayMode)
+      if (auto* radio = dynamic_cast<wxRadioButton*>(FindWindow(b.id))) radio->SetValue(true);
+}
+
+void TDlg3::CmOk() {
+  for (const ModeButton& b : kModeButtons) {
+    auto* radio = dynamic_cast<wxRadioButton*>(FindWindow(b.id));
+    if (radio != nullptr && radio->GetValue()) {
+      SongList.PlayMode = b.mode;
+      break;
+    }
+  }
+  // With no list file yet the mode holds for this run; the Setup window then offers
+  // Save, which asks where the list goes.
+  if (!CurrentListPath.empty()) {
+    const FileResult result = SaveSongList();
+    if (!result.ok) ReportSaveFailure(this, CurrentListPath, result.reason);
+  }
+  CloseWindow(2);
+}
+
+void TDlg3::CmHelp() { ShowHelpWindow(this, kSelectionModesResource); }
+
+}  // namespace morrowby

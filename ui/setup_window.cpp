@@ -1,0 +1,110 @@
+// The Setup window's handlers. Windows opened from here run modally over it.
+#include "ui/setup_window.h"
+
+#include "store/song_list_file.h"
+#include "ui/date_words_dialog.h"
+#include "ui/dialog_builder.h"
+#include "ui/play_mode_dialog.h"
+#include "ui/song_list_editor.h"
+#include "ui/user_prompts.h"
+
+namespace morrowby {
+namespace {
+
+constexpr int kSaveButton = 104;
+constexpr int kSaveAsButton = 105;
+constexpr int kPromptLine = 106;
+
+const CommandEntry<TDlg2> kCommands[] = {
+    {101, &TDlg2::CmSongList}, {102, &TDlg2::CmSetMode}, {103, &TDlg2::CmDateWords},
+    {104, &TDlg2::CmSave},     {105, &TDlg2::CmSaveAs},  {1, &TDlg2::CmClose},
+};
+
+template <class Window>
+void RunWindow(wxWindow* parent) {
+  Window* window = new Window(parent);
+  window->Execute();
+  window->Destroy();
+}
+
+}  // namespace
+
+TDlg2::TDlg2(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {}
+
+bool TDlg2::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
+
+void TDlg2::SetupWindow() {
+  OfferToSave(false);
+  SetPrompt("");
+}
+
+void TDlg2::CmSongList() {
+  RunWindow<TDlg1>(this);
+  if (ListModified != 0) {
+    OfferToSave(true);
+    SetPrompt(kSavePrompt);
+  }
+  ListModified = 0;
+}
+
+void TDlg2::CmSetMode() {
+  RunWindow<TDlg3>(this);
+  // Offered whatever the outcome: the dialog may have written the list itself.
+  OfferToSave(true);
+}
+
+void TDlg2::CmDateWords() { RunWindow<TDlgModAn>(this); }
+
+void TDlg2::CmSave() {
+  // With no list file yet there is nowhere to save: the user chooses one.
+  if (CurrentListPath.empty()) return CmSaveAs();
+  if (!SaveToCurrentList()) return;
+  OfferToSave(false);
+  SetPrompt("");
+}
+
+void TDlg2::CmSaveAs() {
+  if (!SaveListAs()) return;
+  OfferToSave(false);
+  SetPrompt("");
+}
+
+void TDlg2::CmClose() { PostQuitRequest(); }
+
+bool TDlg2::SaveListAs() {
+  FileDialogOptions options;
+  options.save = true;
+  options.filter = "Location Files (*.dat)|*.dat|Text Files (*.txt)|*.txt";
+  options.folder = FolderOf(LastChosenFile);
+  options.default_extension = "dat";
+  std::string path;
+  if (!ChooseStorablePath(this, options, &path)) return false;
+  LastChosenFile = path;
+  // The chosen file becomes current only once the list is in it, so a failed write
+  // leaves CurrentListPath and CurFile naming the list the user had.
+  const std::string previous = CurrentListPath;
+  CurrentListPath = path;
+  if (!SaveToCurrentList()) {
+    CurrentListPath = previous;
+    return false;
+  }
+  SetCurrentList(path);
+  return true;
+}
+
+bool TDlg2::SaveToCurrentList() {
+  const FileResult result = SaveSongList();
+  if (!result.ok) ReportSaveFailure(this, CurrentListPath, result.reason);
+  return result.ok;
+}
+
+void TDlg2::OfferToSave(bool show) {
+  ShowControl(kSaveButton, show);
+  ShowControl(kSaveAsButton, show);
+}
+
+void TDlg2::SetPrompt(const char* text) {
+  if (wxWindow* prompt = FindWindow(kPromptLine)) SetControlText(prompt, wxString::FromUTF8(text));
+}
+
+}  // namespace morrowby

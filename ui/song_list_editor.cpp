@@ -1,0 +1,137 @@
+// The song list editor's handlers. The boxes are copied into the record on Add
+// Opening Song and OK; the record is shown in the boxes on opening and after a list
+// file has been opened.
+#include "ui/song_list_editor.h"
+
+#include "store/song_list_file.h"
+#include "store/song_list_tidy.h"
+#include "ui/byte_text.h"
+#include "ui/dialog_builder.h"
+#include "ui/help_windows.h"
+#include "ui/user_prompts.h"
+
+namespace morrowby {
+
+int ListModified = 0;
+
+namespace {
+
+constexpr int kFirstBox = 101;
+constexpr int kFirstLabel = 125;  // the label of slot i is 125 + 2 i
+constexpr int kDaySlots = 7;
+
+const CommandEntry<TDlg1> kCommands[] = {
+    {123, &TDlg1::CmAddSong},
+    {1, &TDlg1::CmOk},
+    {111, &TDlg1::CmOpenFile},
+    {9, &TDlg1::CmHelp},
+};
+
+// At most a slot's 80 bytes of a box's text, never splitting a character.
+std::string SlotBytes(const wxString& text) {
+  std::string bytes = FromWxText(text);
+  if (bytes.size() <= kMaxPathChars) return bytes;
+  std::size_t end = kMaxPathChars;
+  while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) --end;
+  return bytes.substr(0, end);
+}
+
+}  // namespace
+
+TDlg1::TDlg1(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {}
+
+bool TDlg1::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
+
+wxTextCtrl* TDlg1::Box(int slot) { return dynamic_cast<wxTextCtrl*>(FindWindow(kFirstBox + slot)); }
+
+void TDlg1::SetupWindow() {
+  for (int i = 0; i < kSlotCount; ++i) Box(i)->SetMaxLength(kMaxPathChars);
+  FillBoxesFromList();
+  // The layout follows the mode the list had when the window opened; a list opened
+  // later with another mode shows in it the next time.
+  day_layout_ = SongList.PlayMode == kModeDayOfWeek;
+  for (int i = 0; i < kSlotCount; ++i) {
+    wxWindow* label = FindWindow(kFirstLabel + 2 * i);
+    if (day_layout_ && i >= kDaySlots) {
+      // Hidden, the boxes keep slots 7 to 9, and OK writes them back unchanged.
+      label->Hide();
+      Box(i)->Hide();
+      continue;
+    }
+    SetControlText(label, day_layout_ ? kSlotDayLabels[i] : kSlotNumberLabels[i]);
+  }
+}
+
+void TDlg1::CopyBoxesToList() {
+  for (int i = 0; i < kSlotCount; ++i) SongList.SetSlotText(i, SlotBytes(Box(i)->GetValue()));
+}
+
+void TDlg1::FillBoxesFromList() {
+  for (int i = 0; i < kSlotCount; ++i) Box(i)->ChangeValue(ToWxText(SongList.SlotText(i)));
+}
+
+void TDlg1::CmAddSong() {
+  CopyBoxesToList();
+  SongList.SongCount = static_cast<int16_t>(CountSongs());
+  if (SongList.SongCount > 9) {
+    Prompts().ShowMessage(this,
+                          "You already have the maximum of 10 Opening Songs set\n"
+                          "You must delete one before trying to add a new on!",
+                          "Too Many Songs", 0);
+    return;
+  }
+  const int slot = FirstFreeSlot(SongList, day_layout_ ? kDaySlots : kSlotCount);
+  if (slot < 0) {
+    // Day mode with every day taken: a song in a hidden slot would never be heard.
+    Prompts().ShowMessage(this,
+                          "You already have an Opening Song for every day of the week\n"
+                          "You must delete one before trying to add a new one!",
+                          "Too Many Songs", 0);
+    return;
+  }
+  if (!PickSongFile()) return;
+  SongList.SetSlotText(slot, LastChosenFile);
+  Box(slot)->ChangeValue(ToWxText(LastChosenFile));
+  ++SongList.SongCount;
+}
+
+bool TDlg1::PickSongFile() {
+  FileDialogOptions options;
+  // Linux names are case-sensitive: the music filter takes .wav as well as .WAV.
+  options.filter = "(Music Files*.WAV)|*.WAV;*.wav|All Files(*.*)|*.*";
+  options.default_extension = "*";
+  std::string path;
+  if (!ChooseStorablePath(this, options, &path)) return false;
+  LastChosenFile = path;
+  return true;
+}
+
+void TDlg1::CmOpenFile() {
+  FileDialogOptions options;
+  options.filter = "Locations (*.dat)|*.dat|All files (*.*)|*.*";
+  options.folder = FolderOf(CurrentListPath);
+  options.default_extension = "dat";
+  std::string path;
+  // Nothing chosen: the boxes keep what the user has typed.
+  if (!ChooseStorablePath(this, options, &path)) return;
+  if (!LoadSongList(path)) {
+    // The file stays out of use: making it current would let Save overwrite it with
+    // a list it never held.
+    Prompts().ShowMessage(this, "The Song List " + path + " could not be read.", "ERROR",
+                          wxICON_EXCLAMATION);
+    return;
+  }
+  SetCurrentList(path);
+  FillBoxesFromList();
+}
+
+void TDlg1::CmHelp() { ShowHelpWindow(this, kSongEntryHelpResource); }
+
+void TDlg1::CmOk() {
+  CopyBoxesToList();
+  TidySongList(SongList, SongList.PlayMode == kModeDayOfWeek);
+  ListModified = 1;
+  CloseWindow(2);
+}
+
+}  // namespace morrowby

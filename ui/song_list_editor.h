@@ -1,0 +1,42 @@
+// TDlg1, the song list editor: ten boxes, one per slot of the program's song list
+// (seven, labelled with the days, in day-of-the-week mode). It edits the SongList
+// record in memory and never writes the list file; its OK sets ListModified so that
+// the Setup window offers to save.
+#pragma once
+
+#include <wx/textctrl.h>
+
+#include "resources/dialog_layouts.h"
+#include "ui/dialog.h"
+
+namespace morrowby {
+
+// 1 once the editor's OK has run; the Setup window reads and clears it. UI thread.
+extern int ListModified;
+
+class TDlg1 : public TDialog {
+ public:
+  explicit TDlg1(wxWindow* parent, int resource_id = kSongListEditorResource);
+
+  void CmAddSong();   // 123 "Add Opening Song"
+  void CmOpenFile();  // 111 "Open File": another list file becomes the current one
+  void CmHelp();      // 9 "Help": the Song Entry Help window
+  void CmOk();        // 1: tidies the list into the record and ends the window
+
+  // The song-file chooser: true when a file was chosen, its path then in LastChosenFile.
+  bool PickSongFile();
+
+  wxTextCtrl* Box(int slot);
+
+ protected:
+  void SetupWindow() override;
+  bool HandleCommand(int id) override;
+
+ private:
+  void CopyBoxesToList();
+  void FillBoxesFromList();
+
+  bool day_layout_ = false;  // seven day slots shown, as the window opened
+};
+
+}  // namespace morrowby

@@ -1,0 +1,111 @@
+// The real file dialogs and message boxes, and the reports the windows share.
+#include "ui/user_prompts.h"
+
+#include <wx/filedlg.h>
+#include <wx/filename.h>
+#include <wx/msgdlg.h>
+
+#include "store/song_list.h"
+#include "ui/byte_text.h"
+
+namespace morrowby {
+namespace {
+
+constexpr char kErrorCaption[] = "ERROR";
+
+class RealPrompts : public UserPrompts {
+ public:
+  FileChoice ChooseFile(wxWindow* owner, const FileDialogOptions& options) override {
+    const long style =
+        options.save ? wxFD_SAVE | wxFD_OVERWRITE_PROMPT : wxFD_OPEN | wxFD_FILE_MUST_EXIST;
+    wxFileDialog dialog(owner, wxFileSelectorPromptStr, ToWxText(options.folder), wxEmptyString,
+                        wxString::FromUTF8(options.filter), style);
+    for (;;) {
+      FileChoice choice;
+      if (dialog.ShowModal() != wxID_OK) return choice;
+      choice.outcome = FileChoice::kChosen;
+      choice.path = FromWxText(dialog.GetPath());
+      if (!options.save) return choice;
+      // The dialog asked about replacing the name as typed; a name that gains its
+      // extension here may name another file that exists, so ask about that one.
+      const std::string full = WithDefaultExtension(choice.path, options.default_extension);
+      if (full != choice.path && wxFileName::Exists(ToWxText(full)) &&
+          wxMessageBox(wxString::Format("File '%s' already exists, do you really want to "
+                                        "overwrite it?",
+                                        ToWxText(full)),
+                       "Confirm", wxYES_NO | wxICON_QUESTION, &dialog) != wxYES) {
+        dialog.SetPath(ToWxText(choice.path));
+        continue;
+      }
+      choice.path = full;
+      return choice;
+    }
+  }
+
+  void ShowMessage(wxWindow* owner, const std::string& text, const std::string& caption,
+                   long icon) override {
+    // Without an icon style the toolkit would pick its information icon.
+    wxMessageDialog box(owner, ToWxText(text), ToWxText(caption),
+                        wxOK | (icon != 0 ? icon : wxICON_NONE));
+    box.ShowModal();
+  }
+};
+
+UserPrompts* prompts_in_use = nullptr;
+
+}  // namespace
+
+UserPrompts& Prompts() {
+  static RealPrompts real;
+  return prompts_in_use != nullptr ? *prompts_in_use : real;
+}
+
+void UsePrompts(UserPrompts* prompts) { prompts_in_use = prompts; }
+
+std::string WithDefaultExtension(const std::string& path, const std::string& extension) {
+  if (extension.empty() || extension == "*") return path;
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+  // A leading dot makes a hidden name, not an extension.
+  const std::size_t dot = path.find_last_of('.');
+  if (dot != std::string::npos && dot > name) return path;
+  return path + "." + extension;
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return "";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool ChooseStorablePath(wxWindow* owner, const FileDialogOptions& options, std::string* path) {
+  const FileChoice choice = Prompts().ChooseFile(owner, options);
+  if (choice.outcome == FileChoice::kFailed) {
+    Prompts().ShowMessage(owner,
+                          wxString::Format("Error #%ld occurred.", choice.error).ToStdString(),
+                          kErrorCaption, wxICON_EXCLAMATION);
+    return false;
+  }
+  if (choice.outcome != FileChoice::kChosen) return false;
+  if (choice.path.size() > kMaxPathChars) {
+    Prompts().ShowMessage(owner,
+                          "The path of the chosen file is " + std::to_string(choice.path.size()) +
+                              " characters long:\n" + choice.path +
+                              "\nMorrowby can keep paths of at most " +
+                              std::to_string(kMaxPathChars) +
+                              " characters. Please choose a file with a shorter path.",
+                          kErrorCaption, wxICON_EXCLAMATION);
+    return false;
+  }
+  *path = choice.path;
+  return true;
+}
+
+void ReportSaveFailure(wxWindow* owner, const std::string& path, const std::string& reason) {
+  Prompts().ShowMessage(owner,
+                        "The Song List could not be saved to " + path + ":\n" + reason +
+                            "\nYour changes are still here; you can save them elsewhere.",
+                        kErrorCaption, wxICON_EXCLAMATION);
+}
+
+}  // namespace morrowby

@@ -1,0 +1,60 @@
+// The program's questions to the user outside its own windows: the file dialogs and
+// the message boxes. Windows ask through Prompts(), so that tests can put a double in
+// place of the real dialogs and answer without a human; the program uses only the
+// real ones. UI thread only.
+#pragma once
+
+#include <wx/window.h>
+
+#include <string>
+
+namespace morrowby {
+
+// What a file dialog offers.
+struct FileDialogOptions {
+  bool save = false;                   // a save dialog (asks before replacing a file); else an
+                                       // open dialog, whose file must exist
+  const char* filter = "";             // "description|pattern" pairs, the first one selected
+  std::string folder;                  // the starting folder; empty: the toolkit's choice
+  const char* default_extension = "";  // added to a typed name that has none
+};
+
+struct FileChoice {
+  enum Outcome { kChosen, kCancelled, kFailed };
+  Outcome outcome = kCancelled;
+  std::string path;  // kChosen: the full path
+  long error = 0;    // kFailed: the dialog's error code
+};
+
+class UserPrompts {
+ public:
+  virtual ~UserPrompts() = default;
+  // Runs a file dialog owned by `owner` and returns when the user has answered.
+  virtual FileChoice ChooseFile(wxWindow* owner, const FileDialogOptions& options) = 0;
+  // A message box with an OK button, owned by `owner`; `icon` is
+  // wxICON_EXCLAMATION or 0 for none. Returns when it has been dismissed.
+  virtual void ShowMessage(wxWindow* owner, const std::string& text, const std::string& caption,
+                           long icon) = 0;
+};
+
+// The prompts in use: the real dialogs unless a test has put others in place.
+UserPrompts& Prompts();
+// Puts `prompts` in place of the real dialogs; nullptr goes back to them.
+void UsePrompts(UserPrompts* prompts);
+
+// `path` with ".<extension>" added when its file name has no extension of its own;
+// unchanged for an empty extension or "*".
+std::string WithDefaultExtension(const std::string& path, const std::string& extension);
+
+// Runs a file dialog and returns true with a path the program can keep. A dialog
+// error ("Error #<code> occurred.") and a path longer than the 80 characters a song
+// slot or list path holds are reported to the user and count as no choice.
+bool ChooseStorablePath(wxWindow* owner, const FileDialogOptions& options, std::string* path);
+
+// Tells the user that the song list could not be written to `path`, and why.
+void ReportSaveFailure(wxWindow* owner, const std::string& path, const std::string& reason);
+
+// The folder part of a path; empty when it has none.
+std::string FolderOf(const std::string& path);
+
+}  // namespace morrowby
