@@ -59,8 +59,9 @@ no-autostart:
 package: build
 	cd $(BUILD) && cpack -G DEB
 
+# Pictures of every window, for the README and for review.
 screenshots: build
-	tools/screenshots.sh $(BUILD)
+	xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD)/tests/morrowby_screenshots docs/screenshots
 
 clean:
 	rm -rf $(BUILD)
