@@ -1,0 +1,243 @@
+#!/usr/bin/env python3
+"""Figures, not verdicts: how soon after its start the program's song is heard at the
+sink, next to paplay and canberra-gtk-play playing the same file on the same server;
+peak memory and CPU time of each run; and the CPU the program uses while its launch
+button waits its two seconds.
+
+How "start to first sample" is measured. parec records the null sink's monitor for
+the whole benchmark; the null sink runs on its own steady clock and delivers silence
+when nothing plays, so a frame's offset in the recording is a point in time. While a
+player runs, a thread samples (monotonic time, frames on disk) every 2 ms; each sample
+bounds the recording's lag from below, and the freshest of them, shifted along the
+sample rate, maps the spawn instant onto the recording timeline. (The sink renders in
+blocks a little ahead of its clock, so this point can sit ahead of the true one; that
+bias is the same for every player, and the calibration below takes it off too.) The
+first frame above the silence level after that point, minus the spawn's frame, is the
+raw delay. It still holds the fixed path from the sink to the file (the monitor,
+parec and its 20 ms fragments); that part is measured by calibration: an already
+connected pacat with a 5 ms buffer is handed a click, and the median delay of those
+clicks is taken off every figure. What remains uncertain is pacat's own few
+milliseconds (shared by all rows alike) and the phase of the sink's blocks, about
++-10 ms per run; hence the median of several runs, with the range shown.
+
+usage: bench.py --root SCRATCH_FOLDER BINARY [--runs N]"""
+import argparse
+import collections
+import os
+import statistics
+import subprocess
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
+
+from morrowby_run import Config, Driver, RunResult  # noqa: E402
+from recording import RATE, SILENCE_LEVEL, Recorder  # noqa: E402
+from servers import Servers, missing_tools, wait_until  # noqa: E402
+from sound_files import tone_frames, wav_image  # noqa: E402
+
+
+class SinkTimeline:
+    """Maps monotonic instants onto frames of the recording (see the top comment)."""
+
+    def __init__(self, recorder):
+        self.recorder = recorder
+        self.samples = collections.deque(maxlen=5000)  # ten seconds at 2 ms
+        self._running = True
+        self._thread = threading.Thread(target=self._sample, daemon=True)
+        self._thread.start()
+
+    def _sample(self):
+        while self._running:
+            self.samples.append((time.monotonic(), self.recorder.position()))
+            time.sleep(0.002)
+
+    def frame_at(self, instant):
+        near = [(t, f) for t, f in list(self.samples) if abs(t - instant) < 3]
+        return max(f - (t - instant) * RATE for t, f in near)
+
+    def stop(self):
+        self._running = False
+        self._thread.join()
+
+
+def first_audible_frame(recorder, start, end):
+    samples = recorder.read(start, end)
+    for i, s in enumerate(samples):
+        if abs(s) > SILENCE_LEVEL:
+            return start + i
+    return None
+
+
+def cpu_seconds(pid):
+    """CPU time of a live process's threads, from the scheduler's nanosecond counts
+    (the tick counts in /proc/PID/stat are too coarse for a few milliseconds); None
+    once it has gone."""
+    total = 0
+    try:
+        for task in os.listdir('/proc/%d/task' % pid):
+            with open('/proc/%d/task/%s/schedstat' % (pid, task)) as f:
+                total += int(f.read().split()[0])
+    except (OSError, IndexError, ValueError):
+        return None
+    return total / 1e9
+
+
+class Bench:
+    def __init__(self, root, binary):
+        self.root = root
+        self.binary = binary
+        self.servers = Servers(root).start()
+        self.recorder = Recorder(os.path.join(root, 'sink.raw'), self.servers.env(),
+                                 self.servers.track)
+        self.timeline = SinkTimeline(self.recorder)
+        self.song = os.path.join(root, 'second.wav')
+        with open(self.song, 'wb') as f:
+            f.write(wav_image(tone_frames(440, seconds=1.0)))
+        self.config = Config(os.path.join(root, 'config'))
+        self.config.write_list([self.song], mode=0)
+        self.offset = 0.0
+
+    def calibrate(self, clicks=5):
+        """The sink-to-file delay, from clicks handed to an already playing pacat."""
+        log = os.path.join(self.root, 'pacat.log')
+        with open(log, 'w') as err:
+            pacat = subprocess.Popen(
+                ['pacat', '-v', '--playback', '--raw', '--format=s16le', '--rate=%d' % RATE,
+                 '--channels=2', '--latency-msec=5'],
+                stdin=subprocess.PIPE, stderr=err, env=self.servers.env())
+        self.servers.track(pacat.pid)
+
+        def connected():
+            with open(log) as f:
+                return 'Stream successfully created' in f.read()
+        if not wait_until(connected, 10):
+            raise RuntimeError('pacat did not connect')
+        click = tone_frames(1000, seconds=0.03, rate=RATE)
+        stereo = b''.join(click[i:i + 2] * 2 for i in range(0, len(click), 2))
+        delays = []
+        for _ in range(clicks):
+            self.recorder.settle(0.2)
+            start = self.recorder.position()
+            instant = time.monotonic()
+            pacat.stdin.write(stereo)
+            pacat.stdin.flush()
+            end = self.recorder.settle(0.3)
+            heard = first_audible_frame(self.recorder, start, end)
+            if heard is not None:
+                delays.append((heard - self.timeline.frame_at(instant)) / RATE)
+        pacat.stdin.close()
+        pacat.wait(timeout=10)
+        self.offset = statistics.median(delays)
+        return delays
+
+    def timed_run(self, command, env):
+        """(seconds to the first audible sample, peak RSS in kB, CPU seconds)."""
+        stats = os.path.join(self.root, 'time.txt')
+        self.recorder.settle(0.1)
+        start = self.recorder.position()
+        instant = time.monotonic()
+        subprocess.run(['/usr/bin/time', '-v', '-o', stats] + command, env=env, timeout=60,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+        end = self.recorder.settle(0.3)
+        heard = first_audible_frame(self.recorder, start, end)
+        delay = None if heard is None else \
+            (heard - self.timeline.frame_at(instant)) / RATE - self.offset
+        fields = {}
+        with open(stats) as f:
+            for line in f:
+                key, _, value = line.strip().rpartition(': ')
+                fields[key] = value
+        cpu = float(fields['User time (seconds)']) + float(fields['System time (seconds)'])
+        return delay, int(fields['Maximum resident set size (kbytes)']), cpu
+
+    def launch_wait_cpu(self):
+        """(CPU seconds used from the launch window's appearance to the program's end,
+        length of that stretch), or None when no launch window came."""
+        env = self.servers.env(XDG_CONFIG_HOME=self.config.folder)
+        proc = subprocess.Popen([self.binary], env=env, cwd=self.config.folder,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.servers.track(proc.pid)
+        driver = Driver(self.servers.env(), proc, RunResult())
+        if driver.launch_window() is None:
+            proc.wait()
+            return None
+        first_cpu, first_at = cpu_seconds(proc.pid), time.monotonic()
+        last_cpu, last_at = first_cpu, first_at
+        while proc.poll() is None:
+            cpu = cpu_seconds(proc.pid)
+            if cpu is not None:
+                last_cpu, last_at = cpu, time.monotonic()
+            time.sleep(0.02)
+        return last_cpu - first_cpu, last_at - first_at
+
+    def stop(self):
+        self.timeline.stop()
+        self.recorder.stop()
+        self.servers.stop()
+
+
+def spread(values, unit, scale=1.0, digits=0):
+    """"median unit (min-max)" of the values that are there."""
+    values = [v * scale for v in values if v is not None]
+    if not values:
+        return 'no sound'
+    form = '%%.%df' % digits
+    return (form + ' %s (' + form + '-' + form + ')') % (
+        statistics.median(values), unit, min(values), max(values))
+
+
+def measure(bench, runs):
+    players = [('morrowby (song mode)', [bench.binary],
+                bench.servers.env(XDG_CONFIG_HOME=bench.config.folder)),
+               ('paplay FILE', ['paplay', bench.song], bench.servers.env())]
+    if missing_tools('canberra-gtk-play'):
+        print('canberra-gtk-play is not installed (tools/install-deps.sh --bench)')
+    else:
+        players.append(('canberra-gtk-play -f FILE', ['canberra-gtk-play', '-f', bench.song],
+                        bench.servers.env()))
+    rows = []
+    for name, command, env in players:
+        results = [bench.timed_run(command, env) for _ in range(runs)]
+        rows.append((name, spread([r[0] for r in results], 'ms', 1000),
+                     spread([r[1] for r in results], 'MB', 1 / 1024, 1),
+                     spread([r[2] for r in results], 'ms', 1000)))
+    waits = [w for w in (bench.launch_wait_cpu() for _ in range(3)) if w is not None]
+    cpu = 'no launch window'
+    if waits:
+        cpu = '%s over %.2f s' % (spread([w[0] for w in waits], 'ms', 1000, 1),
+                                  statistics.median(w[1] for w in waits))
+    rows.append(('morrowby, launch button wait', '-', '-', cpu))
+    return rows
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--root', required=True)
+    parser.add_argument('--runs', type=int, default=5)
+    parser.add_argument('binary')
+    args = parser.parse_args()
+    missing = missing_tools('Xvfb', 'pulseaudio', 'parec', 'pacat', 'paplay', 'xdotool',
+                            '/usr/bin/time')
+    if missing:
+        print('missing %s (tools/install-deps.sh --bench installs them)' % ' '.join(missing))
+        return 1
+    bench = Bench(args.root, os.path.abspath(args.binary))
+    try:
+        calibration = bench.calibrate()
+        rows = measure(bench, args.runs)
+    finally:
+        bench.stop()
+    print('%d runs each of a 1 s 44.1 kHz mono WAV; calibration %.1f ms (%s) taken off'
+          % (args.runs, 1000 * bench.offset, ', '.join('%.1f' % (1000 * d) for d in calibration)))
+    header = ('', 'start to first sample', 'peak RSS', 'CPU (user+sys)')
+    widths = [max(len(r[i]) for r in rows + [header]) for i in range(4)]
+    for row in [header] + rows:
+        print('  '.join(cell.ljust(w) for cell, w in zip(row, widths)).rstrip())
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

@@ -1,0 +1,271 @@
+#!/usr/bin/env python3
+"""End-to-end cases: the real morrowby binary on a private X server and a private
+PulseAudio server, its sound recorded at the sink, its windows driven by xdotool.
+
+usage: e2e.py --root SCRATCH_FOLDER BINARY [NAME_PART ...]"""
+import argparse
+import calendar
+import os
+import socket
+import sys
+import time
+
+from harness import Failure, Skip, case, check, run_all
+from morrowby_run import LIST_BYTES, serial_position
+from servers import missing_tools
+from sound_files import BAD_SONGS
+
+
+def random_slot(n, seconds):
+    """The program's choice in random mode for a given calendar second."""
+    if n < 1:
+        return 0
+    state = (seconds * 22695477 + 1) & 0xFFFFFFFF
+    return ((state >> 16) & 32767) % n
+
+
+def clock(seconds):
+    return time.strftime('%Y-%m-%d %H:%M:%S', time.gmtime(seconds))
+
+
+@case('a song in the list reaches the sink whole')
+def song_reaches_sink(suite):
+    config = suite.config()
+    config.write_list(suite.tones[:1])
+    before = config.list_bytes()
+    result = suite.run(config)
+    suite.expect_windowed_end(result)
+    suite.expect_tone(result, 0)
+    check(config.list_bytes() == before, 'random mode rewrote the list file')
+
+
+@case('random mode plays the slot drawn for the start-up second')
+def random_mode(suite):
+    config = suite.config()
+    config.write_list(suite.tones[:5])
+    before = config.list_bytes()
+    # Neighbouring seconds draw different slots, so the run tells which second the
+    # program drew in: not before its start, and not after its sound began.
+    first = calendar.timegm((2025, 3, 14, 9, 26, 0, 0, 0, 0))
+    second = next(s for s in range(first + 60, first + 120)
+                  if random_slot(5, s) != random_slot(5, first))
+    for start in (first, second):
+        result = suite.run(config, fake_time=clock(start))
+        suite.expect_windowed_end(result)
+        check(not result.sound.silent, 'nothing played', result)
+        began = int(result.sound.spans[0].start)
+        drawn = {random_slot(5, start + k) for k in range(began + 1)}
+        suite.expect_tone(result, drawn, 'started at %s: ' % clock(start))
+    check(config.list_bytes() == before, 'random mode rewrote the list file')
+
+
+@case('serial mode plays slots 1, 2, 0 and stores each position')
+def serial_mode(suite):
+    config = suite.config()
+    config.write_list(suite.tones[:3], mode=1, position=0, reserved=0xBEEF)
+    before = config.list_bytes()
+    for run, slot in enumerate((1, 2, 0), 1):
+        result = suite.run(config)
+        suite.expect_windowed_end(result)
+        suite.expect_tone(result, slot, 'run %d: ' % run)
+        after = config.list_bytes()
+        check(len(after) == LIST_BYTES, 'the list file is %d bytes long' % len(after))
+        check(serial_position(after) == slot,
+              'run %d stored position %d, not %d' % (run, serial_position(after), slot))
+        check(after[:812] == before[:812] and after[814:] == before[814:],
+              'run %d changed more than the position in the list file' % run)
+
+
+@case('day mode plays the weekday slot, an empty day plays nothing')
+def day_mode(suite):
+    config = suite.config()
+    # Wednesday's slot is empty; slots 7 to 9 belong to no day.
+    songs = list(suite.tones)
+    songs[3] = ''
+    config.write_list(songs, mode=2)
+    before = config.list_bytes()
+    for weekday in range(7):  # 7 January 2024 was a Sunday
+        day = '2024-01-%02d 07:30:00' % (7 + weekday)
+        result = suite.run(config, fake_time=day)
+        suite.expect_windowed_end(result)
+        if weekday == 3:
+            suite.expect_silence(result, 'on %s: ' % day)
+        else:
+            suite.expect_tone(result, weekday, 'on %s: ' % day)
+    check(config.list_bytes() == before, 'day mode rewrote the list file')
+
+
+@case('silent mode and a damaged mode play nothing and end normally')
+def no_sound_modes(suite):
+    for mode in (4, 7, -1):
+        config = suite.config()
+        config.write_list(suite.tones[:3], mode=mode)
+        before = config.list_bytes()
+        result = suite.run(config)
+        suite.expect_windowed_end(result)
+        suite.expect_silence(result, 'mode %d: ' % mode)
+        check(config.list_bytes() == before, 'mode %d rewrote the list file' % mode)
+
+
+@case('settings: the start folder is recorded, everything else is kept')
+def settings_file(suite):
+    # First run ever: no settings file at all.
+    config = suite.config()
+    start = os.path.join(suite.root, 'Start Folder')
+    os.makedirs(start)
+    result = suite.run(config, cwd=start)
+    suite.expect_windowed_end(result)
+    suite.expect_silence(result)
+    lines = config.settings_text().splitlines()
+    check(lines[0].strip() == '[Morrowby]' and 'HomePath=' + start in lines,
+          'a first run wrote %r' % lines)
+    check(not any(l.lower().startswith(('curfile', 'dateline')) for l in lines),
+          'a first run wrote keys it has no value for: %r' % lines)
+
+    # A stored folder in other letter case is replaced; the rest survives.
+    config = suite.config()
+    config.write_list(suite.tones[:1], mode=4)
+    kept = ['; kept by the user', '[Other]', 'Colour=blue', '[Morrowby]',
+            'CurFile=' + config.list_path, 'DateLine=yynnyyyyyyy']
+    config.write_settings('\n'.join(kept[:4] + ['homepath=' + start.swapcase()] + kept[4:]) + '\n')
+    result = suite.run(config, cwd=start)
+    suite.expect_windowed_end(result)
+    lines = config.settings_text().splitlines()
+    homes = [l for l in lines if l.lower().startswith('homepath')]
+    check(homes == ['HomePath=' + start] or homes == ['homepath=' + start],
+          'HomePath lines after the run: %r' % homes)
+    for line in kept:
+        check(line in lines, 'the line %r was lost: %r' % (line, lines))
+
+
+def on_launch_window(suite, then):
+    """A silent run in which `then(driver, window, notes)` acts on the launch window
+    as soon as it shows; returns the run's result and the notes `then` made."""
+    config = suite.config()
+    config.write_list([], mode=4)
+    notes = {}
+
+    def act(driver):
+        window = driver.launch_window()
+        check(window is not None, 'the launch window never showed')
+        then(driver, window, notes)
+    return suite.run(config, actions=[act]), notes
+
+
+def click_and_cancel_setup(times):
+    """Clicks the launch button; a Setup window that opens is noted and cancelled,
+    so that the run ends."""
+    def then(driver, window, notes):
+        driver.click(window, times)
+        notes['setup'] = driver.setup_window(limit=10)
+        if notes['setup']:
+            driver.press_key(notes['setup'], 'Escape')
+    return then
+
+
+@case('launch button clicked once opens the Setup window')
+def clicked_once(suite):
+    result, notes = on_launch_window(suite, click_and_cancel_setup(1))
+    check(result.status == 0, 'the program did not end with status 0', result)
+    if not notes['setup']:
+        raise Skip('this binary opens no Setup window yet')
+    check(notes['setup'][1:3] == (0, 0), 'the Setup window is not in the top-left corner: %r'
+          % (notes['setup'],))
+
+
+@case('launch button clicked twice: the run ends after its two seconds')
+def clicked_twice(suite):
+    result, _ = on_launch_window(suite, click_and_cancel_setup(2))
+    suite.expect_windowed_end(result)
+    check(not result.setup_seen, 'a released button opened the Setup window', result)
+    check(result.ended - result.launch_seen > 1.5,
+          'the launch window went away before its two seconds', result)
+
+
+@case('Escape on the launch window ends the run at once')
+def escape(suite):
+    def then(driver, window, notes):
+        driver.click(window)  # pressed in: still no Setup after Escape
+        driver.press_key(window, 'Escape')
+        notes['pressed'] = driver.elapsed()
+    result, notes = on_launch_window(suite, then)
+    suite.expect_windowed_end(result)
+    check(not result.setup_seen, 'Escape led to the Setup window', result)
+    check(result.ended - notes['pressed'] < 1.0, 'the run went on after Escape', result)
+
+
+@case('without a display the song still plays whole, with one line of notice')
+def no_display(suite):
+    config = suite.config()
+    config.write_list(suite.tones[:1])
+    result = suite.run(config, DISPLAY=None)
+    check(result.status == 0, 'the program did not end with status 0', result)
+    suite.expect_tone(result, 0)
+    check(len(result.stderr.strip().splitlines()) == 1, 'expected one line on stderr', result)
+
+
+@case('without a sound server the launch window still follows')
+def no_sound_server(suite):
+    dead = os.path.join(suite.root, 'dead-socket')
+    listener = socket.socket(socket.AF_UNIX)
+    listener.bind(dead)
+    listener.close()  # the socket file stays; nobody answers on it
+    config = suite.config()
+    config.write_list(suite.tones[:1])
+    result = suite.run(config, PULSE_SERVER='unix:' + dead, SDL_AUDIODRIVER='pulseaudio')
+    suite.expect_windowed_end(result)
+    suite.expect_silence(result)
+    print('    (launch window after %.1f s without a server)' % result.launch_seen)
+
+
+def bad_slot_case(name, kind, make):
+    @case('song slot naming %s: %s, no hang' % (name, kind))
+    def bad_slot(suite):
+        folder = os.path.join(suite.songs, 'bad')
+        os.makedirs(folder, exist_ok=True)
+        config = suite.config()
+        config.write_list([make(folder)], count=1)
+        result = suite.run(config)
+        suite.expect_windowed_end(result)
+        if kind == 'default':
+            suite.expect_theme_sound(result, 'dialog-warning')
+        elif kind == 'tone':
+            suite.expect_tone(result, 1)
+        elif kind == 'half tone':
+            suite.expect_tone(result, 1, whole=False)
+            check(abs(result.sound.extent - 0.2) < 0.05, 'expected half the tone', result)
+        else:
+            try:
+                suite.expect_tone(result, 1)
+            except Failure:
+                suite.expect_theme_sound(result, 'dialog-warning', 'neither the tone nor: ')
+
+
+for _name, _kind, _make in BAD_SONGS:
+    bad_slot_case(_name, _kind, _make)
+
+
+@case('song slot naming a system sound plays that theme sound')
+def system_sound(suite):
+    config = suite.config()
+    config.write_list(['service-login'])
+    result = suite.run(config)
+    suite.expect_windowed_end(result)
+    suite.expect_theme_sound(result, 'service-login')
+
+
+def main():
+    missing = missing_tools('Xvfb', 'pulseaudio', 'pactl', 'parec', 'paplay', 'faketime', 'xdotool')
+    if missing:
+        print('missing %s (tools/install-deps.sh installs them)' % ' '.join(missing))
+        return 1
+    parser = argparse.ArgumentParser()
+    parser.add_argument('--root', required=True, help='an empty scratch folder')
+    parser.add_argument('binary')
+    parser.add_argument('only', nargs='*', help='run only the cases whose names hold one of these')
+    args = parser.parse_args()
+    return run_all(args.root, os.path.abspath(args.binary), args.only)
+
+
+if __name__ == '__main__':
+    sys.exit(main())

@@ -1,0 +1,169 @@
+"""The end-to-end suite's frame: case registry, checks, the shared servers and the
+reference recordings, and the summary line."""
+import os
+import signal
+import subprocess
+import sys
+import time
+import traceback
+
+from morrowby_run import Config, Session
+from recording import Recorder, Sound, same_sound
+from servers import Servers
+from sound_files import TONE_SECONDS, slot_frequency, slot_of_tone, write_slot_tones
+
+CASES = []
+
+
+def case(name):
+    """Registers a test; it gets the Suite and raises Failure or Skip."""
+    def register(function):
+        CASES.append((name, function))
+        return function
+    return register
+
+
+class Failure(Exception):
+    pass
+
+
+class Skip(Exception):
+    pass
+
+
+def check(condition, message, result=None):
+    if not condition:
+        if result is not None:
+            message = '%s\n      run: %r\n      per 50 ms: %s' % (
+                message, result, result.sound.profile())
+            keep_for_inspection(result)
+        raise Failure(message)
+
+
+def keep_for_inspection(result):
+    """With E2E_ARTIFACTS set, a failed run's recording is kept there as a WAV."""
+    folder = os.environ.get('E2E_ARTIFACTS')
+    if folder:
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, 'failed-%d.wav' % len(os.listdir(folder)))
+        result.sound.save_wav(path)
+        print('    recording kept in ' + path)
+
+
+def theme_sound_file(name):
+    for folder in ('/usr/local/share', '/usr/share'):
+        for ext in ('.oga', '.ogg', '.wav'):
+            path = os.path.join(folder, 'sounds', 'freedesktop', 'stereo', name + ext)
+            if os.path.isfile(path):
+                return path
+    return None
+
+
+class Suite:
+    """What every case shares: the servers, the recorder, a Session on the program,
+    one tone per slot, and reference recordings of sound files played by paplay (a
+    sequence of clips written into one WAV compares the same way as a theme sound)."""
+
+    def __init__(self, root, binary):
+        self.root = root
+        self.servers = Servers(root).start()
+        self.recorder = Recorder(os.path.join(root, 'sink.raw'), self.servers.env(),
+                                 self.servers.track)
+        self.session = Session(binary, self.servers, self.recorder)
+        self.songs = os.path.join(root, 's')
+        os.makedirs(self.songs)
+        self.tones = write_slot_tones(self.songs)
+        self._configs = 0
+        self._references = {}
+
+    def reference(self, path):
+        """How the sound file at `path` sounds at the sink when paplay plays it, for
+        comparing with what the program played (same_sound)."""
+        if path not in self._references:
+            start = self.recorder.position()
+            subprocess.run(['paplay', path], env=self.servers.env(), check=True)
+            self._references[path] = Sound(self.recorder.read(start, self.recorder.settle()))
+        return self._references[path]
+
+    def config(self):
+        self._configs += 1
+        return Config(os.path.join(self.root, 'c%d' % self._configs))
+
+    def run(self, config, **options):
+        return self.session.run(config, **options)
+
+    # --- what a run should have done ---------------------------------------------
+
+    def expect_windowed_end(self, result):
+        """Exit status 0 after the launch window was shown, and never during a sound."""
+        check(result.status == 0, 'the program did not end with status 0', result)
+        check(result.launch_seen is not None, 'no launch window was seen; last windows:\n' +
+              result.windows_seen, result)
+        if not result.sound.silent:
+            last = result.sound.spans[-1]
+            check(result.launch_seen > last.start + last.duration - 0.1,
+                  'the launch window was on screen while a sound played', result)
+
+    def expect_tone(self, result, slots, what='', whole=True):
+        """The run played the tone of one of `slots` (a slot or several), without a
+        break and, when `whole`, at full length; returns the slot heard."""
+        slots = [slots] if isinstance(slots, int) else sorted(slots)
+        gaps = result.sound.dropouts()
+        check(not gaps, '%sthe sound broke up: silent gaps of %s ms' % (
+            what, ', '.join('%.1f' % (1000 * g) for g in gaps)), result)
+        heard = slot_of_tone(result.sound.tone())
+        check(heard in slots, '%sexpected the tone of slot %s (%s Hz), heard slot %s' % (
+            what, ' or '.join(map(str, slots)),
+            ' or '.join(str(slot_frequency(s)) for s in slots), heard), result)
+        if whole:
+            check(abs(result.sound.extent - TONE_SECONDS) < 0.05,
+                  '%sthe tone of slot %d did not play whole' % (what, heard), result)
+        return heard
+
+    def expect_silence(self, result, what=''):
+        check(result.sound.silent, what + 'expected no sound', result)
+
+    def expect_theme_sound(self, result, name, what=''):
+        path = theme_sound_file(name)
+        if path is None:  # no theme installed: the program's own beep stands in
+            check(not result.sound.silent and result.sound.tone() is None,
+                  '%sexpected a stand-in for %s' % (what, name), result)
+            return
+        reference = self.reference(path)
+        check(same_sound(result.sound, reference),
+              '%sexpected the theme sound %s (%r)' % (what, name, reference), result)
+
+    def stop(self):
+        self.recorder.stop()
+        self.servers.stop()
+
+
+def run_all(root, binary, selected):
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    passed, failed, skipped = 0, 0, []
+    suite = Suite(root, binary)
+    try:
+        for name, function in CASES:
+            if selected and not any(s in name for s in selected):
+                continue
+            began = time.monotonic()
+            try:
+                function(suite)
+                passed += 1
+                verdict = 'PASS'
+            except Skip as why:
+                skipped.append(name)
+                verdict = 'SKIP (%s)' % why
+            except Failure as why:
+                failed += 1
+                verdict = 'FAIL: %s' % why
+            except Exception:  # a broken case counts as failed, and the suite goes on
+                failed += 1
+                verdict = 'FAIL (error)\n' + traceback.format_exc()
+            print('%s  %s  [%.1f s]' % (name, verdict, time.monotonic() - began), flush=True)
+    finally:
+        suite.stop()
+    if skipped:
+        print('%d skipped: %s' % (len(skipped), ', '.join(skipped)))
+    print('%d passed, %d failed' % (passed, failed))
+    return 1 if failed else 0

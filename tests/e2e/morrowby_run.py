@@ -1,0 +1,220 @@
+"""One run of the real program: its settings folder and song list, the process under
+an optional faked clock, its windows as the X server sees them, and what it left
+behind (exit status, stderr, the sound recorded at the sink)."""
+import os
+import struct
+import subprocess
+import threading
+import time
+
+from recording import Sound
+from servers import wait_until
+
+LIST_BYTES = 818
+SLOT_BYTES = 81
+
+
+def song_list_image(songs, mode=0, count=None, position=0, reserved=0):
+    """The 818-byte record: ten 81-byte slots, then count, position, mode, reserved."""
+    image = bytearray(LIST_BYTES)
+    for slot, song in enumerate(songs):
+        raw = song.encode('utf-8') if isinstance(song, str) else song
+        if len(raw) > SLOT_BYTES - 1:
+            raise ValueError('a slot holds at most 80 bytes: %r' % song)
+        image[SLOT_BYTES * slot:SLOT_BYTES * slot + len(raw)] = raw
+    count = sum(1 for s in songs if s) if count is None else count
+    struct.pack_into('<hhhH', image, 810, count, position, mode, reserved)
+    return bytes(image)
+
+
+def serial_position(image):
+    return struct.unpack_from('<h', image, 812)[0]
+
+
+class Config:
+    """A scratch XDG_CONFIG_HOME holding TOLVERA.INI, and the list file it names."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        os.makedirs(folder, exist_ok=True)
+        self.settings_path = os.path.join(folder, 'TOLVERA.INI')
+        self.list_path = os.path.join(folder, 'songs.dat')
+
+    def write_settings(self, text):
+        with open(self.settings_path, 'w') as f:
+            f.write(text)
+
+    def write_list(self, songs, **fields):
+        """Writes the list file and a settings file whose CurFile names it."""
+        with open(self.list_path, 'wb') as f:
+            f.write(song_list_image(songs, **fields))
+        self.write_settings('[Morrowby]\nCurFile=%s\n' % self.list_path)
+
+    def list_bytes(self):
+        with open(self.list_path, 'rb') as f:
+            return f.read()
+
+    def settings_text(self):
+        with open(self.settings_path) as f:
+            return f.read()
+
+
+class RunResult:
+    """What one run did, as seen from outside; times are from its spawn."""
+
+    def __init__(self):
+        self.status = None      # exit status; None when it had to be killed
+        self.stderr = ''
+        self.sound = None       # recording.Sound of everything the run sent to the sink
+        self.launch_seen = None  # seconds from spawn to the launch window on screen
+        self.ended = None       # seconds from spawn to exit
+        self.setup_seen = False  # a window titled "Setup" was on screen
+        self.windows_seen = ''  # xdotool's last account of its windows, for failures
+
+    def __repr__(self):
+        return 'status %s, sound: %s, launch window at %s s, ended at %s s, stderr: %r' % (
+            self.status, self.sound, _secs(self.launch_seen), _secs(self.ended),
+            self.stderr.strip())
+
+
+def _secs(value):
+    return '-' if value is None else '%.2f' % value
+
+
+class Session:
+    """Runs the program on the servers and watches its windows with xdotool. Runs are
+    sequential: each one's sound is the recording between its spawn and its end."""
+
+    def __init__(self, binary, servers, recorder):
+        self.binary = binary
+        self.servers = servers
+        self.recorder = recorder
+
+    def run(self, config, fake_time=None, actions=(), cwd=None, limit=45, **env_changes):
+        """`fake_time` "YYYY-MM-DD hh:mm:ss" starts the program's calendar clock there
+        (the monotonic clock stays real: timers and the sound server depend on it).
+        `actions` are called with a Driver while the program runs."""
+        env = self.servers.env(XDG_CONFIG_HOME=config.folder, **env_changes)
+        command = [self.binary]
+        if fake_time:
+            command = ['faketime', '-m', '-f', '@' + fake_time] + command
+            env['FAKETIME_DONT_FAKE_MONOTONIC'] = '1'
+        result = RunResult()
+        err_path = os.path.join(self.servers.root, 'stderr.txt')
+        start = self.recorder.position()
+        with open(err_path, 'wb') as err:
+            proc = subprocess.Popen(command, cwd=cwd or config.folder, env=env,
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                    stderr=err)
+        self.servers.track(proc.pid)
+        driver = Driver(self.servers.env(), proc, result)
+        try:
+            for action in actions:
+                action(driver)
+            driver.watch_until_exit(limit)
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+            proc.wait()
+        result.sound = Sound(self.recorder.read(start, self.recorder.settle()))
+        with open(err_path, 'rb') as f:
+            result.stderr = f.read().decode('utf-8', 'replace')
+        if os.environ.get('E2E_VERBOSE'):
+            print('    run: %r' % result, flush=True)
+        return result
+
+
+class Driver:
+    """The program's windows seen from outside, and real input through XTEST."""
+
+    def __init__(self, env, proc, result):
+        self.env = env
+        self.proc = proc
+        self.result = result
+        self.t0 = time.monotonic()
+        self._waiter = threading.Thread(target=self._wait_for_exit, daemon=True)
+        self._waiter.start()
+
+    def _wait_for_exit(self):
+        self.proc.wait()
+        self.result.ended = self.elapsed()
+
+    def elapsed(self):
+        return time.monotonic() - self.t0
+
+    def xdotool(self, *args):
+        done = subprocess.run(('xdotool',) + args, env=self.env, stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, universal_newlines=True)
+        return done.stdout
+
+    def _visible_windows(self):
+        """[(window, x, y, width, height, title)] of the mapped top-level windows."""
+        out = self.xdotool('search', '--onlyvisible', '--pid', str(self.proc.pid), '--name', '',
+                           'getwindowgeometry', '--shell', '%@', 'getwindowname', '%@')
+        self.result.windows_seen = out
+        lines = out.split('\n')
+        windows, current = [], {}
+        while lines and '=' in lines[0]:
+            key, _, value = lines.pop(0).partition('=')
+            current[key] = value
+            if key == 'SCREEN':
+                windows.append([int(current[k]) for k in ('WINDOW', 'X', 'Y', 'WIDTH', 'HEIGHT')])
+                current = {}
+        # The titles follow, one line per window, in the same order.
+        return [tuple(w) + (title,) for w, title in zip(windows, lines)]
+
+    def _observe(self):
+        """Notes what is on screen now; returns the launch window or None."""
+        launch = None
+        for window in self._visible_windows():
+            wid, x, y, width, height, title = window
+            # The main window sits off screen; the launch window is the small untitled
+            # one in the top-left corner.
+            if (x, y) == (0, 0) and 0 < width < 400 and 0 < height < 200 and not title:
+                launch = window
+            if title == 'Setup':
+                self.result.setup_seen = True
+        if launch and self.result.launch_seen is None:
+            self.result.launch_seen = self.elapsed()
+        return launch
+
+    def launch_window(self, limit=30):
+        """Waits for the launch window; None if the program ended or time ran out."""
+        def look():
+            return 'ended' if self.proc.poll() is not None else self._observe()
+        found = wait_until(look, limit)
+        return found if isinstance(found, tuple) else None
+
+    def click(self, window, times=1, at=None):
+        """Clicks `times` times at `at` (pixels from the window's corner), by default
+        in the window's middle."""
+        wid, x, y, width, height, _ = window
+        dx, dy = at if at else (width // 2, height // 2)
+        # Moved once: a second `mousemove --sync` to where the pointer already is
+        # would wait for a motion that never comes.
+        self.xdotool('mousemove', '--sync', str(x + dx), str(y + dy))
+        # 300 ms apart, so that two clicks are not taken for one double click.
+        self.xdotool('click', '--repeat', str(times), '--delay', '300', '1')
+
+    def press_key(self, window, key):
+        # No window manager gives focus here: set it, then type through XTEST.
+        self.xdotool('windowfocus', '--sync', str(window[0]), 'key', key)
+
+    def setup_window(self, limit):
+        """Waits for a window titled "Setup" while the program runs; None if none came."""
+        def look():
+            if self.proc.poll() is not None:
+                return 'ended'
+            self._observe()
+            return next((w for w in self._visible_windows() if w[5] == 'Setup'), None)
+        found = wait_until(look, limit)
+        return found if isinstance(found, tuple) else None
+
+    def watch_until_exit(self, limit):
+        deadline = self.t0 + limit
+        while self.proc.poll() is None and time.monotonic() < deadline:
+            self._observe()
+            time.sleep(0.05)
+        self._waiter.join(timeout=1)
+        if self.proc.poll() is not None:
+            self.result.status = self.proc.returncode
