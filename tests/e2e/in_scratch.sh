@@ -20,7 +20,7 @@ trap cleanup EXIT
 trap 'exit 143' INT TERM HUP
 
 # In the background, so that a signal reaches the trap while the driver runs.
-python3 "$script" --root "$scratch" "$@" &
+python3 -B "$script" --root "$scratch" "$@" &
 driver=$!
 status=0
 wait "$driver" || status=$?
