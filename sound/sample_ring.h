@@ -39,6 +39,9 @@ class SampleRing {
     return count;
   }
 
+  // Forgets what is queued; only while no consumer runs.
+  void Reset() { read_.store(written_.load()); }
+
   std::size_t Queued() const { return written_.load() - read_.load(); }
   // Total samples consumed so far; lets the producer see the consumer moving.
   std::size_t ReadCount() const { return read_.load(); }

@@ -34,7 +34,8 @@ using std::chrono::milliseconds;
 
 constexpr int kWantRate = 48000;
 constexpr int kWantChannels = 2;
-constexpr Uint16 kDeviceFrames = 512;          // about 11 ms per callback
+constexpr Uint16 kDeviceFrames = 2048;  // about 43 ms: rides out a busy moment at log-in
+constexpr std::size_t kStartFrames = kDeviceFrames;  // queued before the device starts
 constexpr std::size_t kRingSamples = 1 << 14;  // about 170 ms of stereo at 48 kHz
 constexpr auto kOpenDeadline = std::chrono::seconds(10);
 constexpr auto kStallLimit = std::chrono::seconds(3);
@@ -73,7 +74,7 @@ class SdlSoundService final : public SoundService {
   }
 
   void PlayNamedSound(const std::string& name) override {
-    if (!WaitForDevice()) return;
+    if (!WaitForAudio()) return;
     const std::string theme_file = FindThemeSound(name);
     if (!theme_file.empty() && PlayFile(theme_file)) return;
     if (PlayFile(name)) return;
@@ -84,7 +85,7 @@ class SdlSoundService final : public SoundService {
   void PlayImage(const uint8_t* image, std::size_t size) override {
     WaveView view;
     if (!ParseWaveImage(image, size, &view)) return;
-    if (!WaitForDevice()) return;
+    if (!WaitForAudio()) return;
     SourceFormat fmt{static_cast<SDL_AudioFormat>(view.bits == 8 ? AUDIO_U8 : AUDIO_S16LSB),
                      view.channels, view.rate};
     // Fed in slices straight from the image, so the first samples reach the device
@@ -94,14 +95,15 @@ class SdlSoundService final : public SoundService {
       const std::size_t n = std::min(slice, view.bytes - at);
       if (!Feed(fmt, view.samples + at, n)) break;
     }
+    StartIfWaiting();
   }
 
   void PlaySilence(int milliseconds) override {
-    if (milliseconds <= 0 || !WaitForDevice()) return;
+    if (milliseconds <= 0 || !WaitForAudio()) return;
     // Silence goes through the converter in use, so it queues behind what is still
     // inside it rather than jumping ahead.
     const SourceFormat fmt =
-        stream_ != nullptr ? stream_format_ : SourceFormat{AUDIO_S16SYS, have_.channels, have_.freq};
+        stream_ != nullptr ? stream_format_ : SourceFormat{AUDIO_S16SYS, kWantChannels, kWantRate};
     const std::size_t frame = FrameBytes(fmt);
     std::size_t bytes = frame * static_cast<std::size_t>(fmt.rate) * milliseconds / 1000;
     const std::vector<uint8_t> block(frame * 1024, fmt.format == AUDIO_U8 ? 0x80 : 0);
@@ -110,6 +112,7 @@ class SdlSoundService final : public SoundService {
       if (!Feed(fmt, block.data(), n)) return;
       bytes -= n;
     }
+    StartIfWaiting();
   }
 
   // Requests come from one thread and each has finished feeding when it returns, so
@@ -124,11 +127,14 @@ class SdlSoundService final : public SoundService {
       opener_.join();
       cancel_ = false;
     }
-    if (device_ == 0) return;
+    if (!sdl_audio_up_ || gave_up_) return;
     FlushStream();
+    StartIfWaiting();
+    if (device_ == 0) return;
     WaitUntilQueued(0);
-    // The device and the server hold a little more than one callback's worth.
-    std::this_thread::sleep_for(milliseconds(2 * 1000 * have_.samples / have_.freq + 40));
+    // Two more callbacks: the last samples are then with the driver, and closing the
+    // device lets them play out (PulseAudio drains its stream).
+    WaitForCallbacks(2);
     // Nothing else plays in this run: let the device go, so that waiting for the
     // launch button costs no CPU. A later request opens it again.
     CloseDevice();
@@ -137,41 +143,49 @@ class SdlSoundService final : public SoundService {
  private:
   // --- device ---------------------------------------------------------------
 
+  // The helper thread only starts SDL's audio subsystem, which connects to the sound
+  // server. The device itself is opened when the first samples are waiting (see
+  // StartDevice), so the server's stream begins with them rather than with silence.
   void StartOpening() {
-    opened_ = false;
-    open_failed_ = false;
-    opener_ = std::thread([this] { OpenLoop(); });
+    opener_ = std::thread([this] { InitLoop(); });
   }
 
-  void OpenLoop() {
+  void InitLoop() {
     SilenceAlsaErrors();
-    const auto deadline = Clock::now() + kOpenDeadline;
-    std::string last_error;
     while (!cancel_) {
-      if (TryOpen()) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        opened_ = true;
-        ready_.notify_all();
-        return;
+      if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+        sdl_audio_up_ = true;
+        break;
       }
-      last_error = SDL_GetError();
-      if (Clock::now() >= deadline) break;
-      for (int i = 0; i < 10 && !cancel_; ++i) std::this_thread::sleep_for(milliseconds(25));
+      last_error_ = SDL_GetError();
+      if (Clock::now() >= open_deadline_) break;
+      PauseUnlessCancelled();
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!cancel_) {
-      std::fprintf(stderr, "morrowby: no sound device: %s\n", last_error.c_str());
-      gave_up_ = true;  // no second ten-second wait in this run
-    }
-    open_failed_ = true;
+    init_done_ = true;
     ready_.notify_all();
   }
 
-  bool TryOpen() {
-    if (!sdl_audio_up_) {
-      if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-      sdl_audio_up_ = true;
-    }
+  void PauseUnlessCancelled() {
+    for (int i = 0; i < 10 && !cancel_; ++i) std::this_thread::sleep_for(milliseconds(25));
+  }
+
+  // Blocks until the helper thread has started SDL's audio or given up.
+  bool WaitForAudio() {
+    if (gave_up_) return false;
+    std::unique_lock<std::mutex> lock(mutex_);
+    ready_.wait(lock, [this] { return init_done_; });
+    lock.unlock();
+    if (opener_.joinable()) opener_.join();
+    if (!sdl_audio_up_) GiveUp();
+    return !gave_up_;
+  }
+
+  // Opens the device that plays, retrying until ten seconds after start-up: at log-in
+  // the sound server may come up after the program.
+  bool StartDevice() {
+    if (device_ != 0) return true;
+    if (gave_up_ || !sdl_audio_up_) return false;
     SDL_AudioSpec want{};
     want.freq = kWantRate;
     want.format = AUDIO_S16SYS;
@@ -179,28 +193,28 @@ class SdlSoundService final : public SoundService {
     want.samples = kDeviceFrames;
     want.callback = &SdlSoundService::Callback;
     want.userdata = this;
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have_,
-                                  SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-    if (device_ == 0) {
+    // No changes allowed: SDL converts to what the hardware takes, and the samples
+    // already queued are in this format.
+    while ((device_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0)) == 0) {
+      last_error_ = SDL_GetError();
+      if (Clock::now() >= open_deadline_) {
+        GiveUp();
+        ring_.Reset();  // no consumer runs
+        return false;
+      }
       // A server that was not up yet is only found by starting the subsystem afresh.
       SDL_QuitSubSystem(SDL_INIT_AUDIO);
-      sdl_audio_up_ = false;
-      return false;
+      PauseUnlessCancelled();
+      sdl_audio_up_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     }
-    if (have_.channels < 1 || have_.channels > 8) have_.channels = 2;
     SDL_PauseAudioDevice(device_, 0);
     return true;
   }
 
-  // Blocks until the helper thread has opened the device or given up.
-  bool WaitForDevice() {
-    if (gave_up_) return false;
-    if (device_ == 0 && !opener_.joinable()) StartOpening();  // reopening after Drain
-    std::unique_lock<std::mutex> lock(mutex_);
-    ready_.wait(lock, [this] { return opened_ || open_failed_; });
-    lock.unlock();
-    if (opener_.joinable()) opener_.join();
-    return device_ != 0;
+  void GiveUp() {
+    if (!gave_up_)
+      std::fprintf(stderr, "morrowby: no sound device: %s\n", last_error_.c_str());
+    gave_up_ = true;  // no second ten-second wait in this run
   }
 
   void CloseDevice() {
@@ -215,6 +229,7 @@ class SdlSoundService final : public SoundService {
     const std::size_t want = static_cast<std::size_t>(len) / sizeof(int16_t);
     const std::size_t got = self->ring_.Pop(samples, want);
     if (got < want) std::memset(samples + got, 0, (want - got) * sizeof(int16_t));
+    self->callbacks_.fetch_add(1, std::memory_order_release);
   }
 
   // --- feeding --------------------------------------------------------------
@@ -222,11 +237,11 @@ class SdlSoundService final : public SoundService {
   // Converts `bytes` of `fmt` and queues them. Consecutive requests in the same format
   // share one converter, so nothing is padded or lost where they join.
   bool Feed(const SourceFormat& fmt, const void* data, std::size_t bytes) {
-    if (device_ == 0) return false;
+    if (!sdl_audio_up_ || gave_up_) return false;
     if (stream_ == nullptr || !(fmt == stream_format_)) {
       FlushStream();
       stream_ = SDL_NewAudioStream(fmt.format, static_cast<Uint8>(fmt.channels), fmt.rate,
-                                   AUDIO_S16SYS, have_.channels, have_.freq);
+                                   AUDIO_S16SYS, kWantChannels, kWantRate);
       if (stream_ == nullptr) return false;
       stream_format_ = fmt;
       stream_in_frames_ = 0;
@@ -247,7 +262,7 @@ class SdlSoundService final : public SoundService {
   // calls for are queued: nothing of the sound is lost and no silence is added.
   void FlushStream() {
     if (stream_ == nullptr) return;
-    const int64_t expected = stream_in_frames_ * have_.freq / stream_format_.rate;
+    const int64_t expected = stream_in_frames_ * kWantRate / stream_format_.rate;
     const std::size_t frame = FrameBytes(stream_format_);
     const std::vector<uint8_t> pad(frame * static_cast<std::size_t>(stream_format_.rate / 10),
                                    stream_format_.format == AUDIO_U8 ? 0x80 : 0);
@@ -262,7 +277,7 @@ class SdlSoundService final : public SoundService {
   // to `limit` output frames in all for this converter.
   bool PumpStream(int64_t limit) {
     int16_t block[2048];
-    const std::size_t out_frame = sizeof(int16_t) * have_.channels;
+    const std::size_t out_frame = sizeof(int16_t) * kWantChannels;
     for (;;) {
       const int got = SDL_AudioStreamGet(stream_, block, sizeof block);
       if (got <= 0) return got == 0;
@@ -270,12 +285,13 @@ class SdlSoundService final : public SoundService {
       frames = std::min(frames, limit - stream_out_frames_);
       if (frames <= 0) return true;
       stream_out_frames_ += frames;
-      if (!Queue(block, static_cast<std::size_t>(frames) * have_.channels)) return false;
+      if (!Queue(block, static_cast<std::size_t>(frames) * kWantChannels)) return false;
     }
   }
 
-  // Pushes samples into the ring, sleeping while it is full. Gives up (and lets the
-  // device go) when the device stops taking samples, so a lost server never hangs.
+  // Pushes samples into the ring, sleeping while it is full. The device starts once a
+  // device buffer's worth is waiting. Gives up (and lets the device go) when the device
+  // stops taking samples, so a lost server never hangs.
   bool Queue(const int16_t* samples, std::size_t count) {
     auto last_progress = Clock::now();
     std::size_t last_read = ring_.ReadCount();
@@ -283,10 +299,18 @@ class SdlSoundService final : public SoundService {
       const std::size_t pushed = ring_.Push(samples, count);
       samples += pushed;
       count -= pushed;
+      if (device_ == 0 && ring_.Queued() >= kStartFrames * kWantChannels && !StartDevice())
+        return false;
       if (count == 0) break;
+      if (device_ == 0 && !StartDevice()) return false;
       if (!WaitForRoom(&last_progress, &last_read)) return false;
     }
     return true;
+  }
+
+  // A short sound that did not fill a device buffer still starts now.
+  void StartIfWaiting() {
+    if (device_ == 0 && ring_.Queued() > 0) StartDevice();
   }
 
   void WaitUntilQueued(std::size_t target) {
@@ -294,6 +318,14 @@ class SdlSoundService final : public SoundService {
     std::size_t last_read = ring_.ReadCount();
     while (ring_.Queued() > target)
       if (!WaitForRoom(&last_progress, &last_read)) return;
+  }
+
+  void WaitForCallbacks(unsigned count) {
+    const unsigned target = callbacks_.load() + count;
+    const auto deadline = Clock::now() + kStallLimit;
+    while (callbacks_.load() < target && Clock::now() < deadline &&
+           SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_PLAYING)
+      std::this_thread::sleep_for(milliseconds(5));
   }
 
   bool WaitForRoom(Clock::time_point* last_progress, std::size_t* last_read) {
@@ -357,6 +389,7 @@ class SdlSoundService final : public SoundService {
       played_any = true;
     }
     sf_close(file);
+    StartIfWaiting();
     return played_any;
   }
 
@@ -373,19 +406,21 @@ class SdlSoundService final : public SoundService {
       tone[i] = static_cast<float>(0.3 * envelope * std::sin(2 * M_PI * freq * t));
     }
     Feed({AUDIO_F32SYS, 1, rate}, tone.data(), tone.size() * sizeof(float));
+    StartIfWaiting();
   }
 
   SampleRing ring_;
   std::thread opener_;
   std::mutex mutex_;
   std::condition_variable ready_;
-  bool opened_ = false;
-  bool open_failed_ = false;
+  bool init_done_ = false;  // the helper thread has finished, well or not
+  std::string last_error_;
+  const Clock::time_point open_deadline_ = Clock::now() + kOpenDeadline;
+  std::atomic<unsigned> callbacks_{0};
   std::atomic<bool> gave_up_{false};  // the device could not be opened or stopped: skip requests
   std::atomic<bool> cancel_{false};
   bool sdl_audio_up_ = false;  // touched by the opener thread only until it is joined
   SDL_AudioDeviceID device_ = 0;
-  SDL_AudioSpec have_{};
   SDL_AudioStream* stream_ = nullptr;
   SourceFormat stream_format_;
   int64_t stream_in_frames_ = 0;   // frames put into the converter in use
