@@ -56,8 +56,13 @@ autostart: build
 no-autostart:
 	tools/autostart.sh remove "$(AUTOSTART_DIR)"
 
-package: build
-	cd $(BUILD) && cpack -G DEB
+# The Debian package is built for /usr, in a build folder of its own.
+package: deps
+	cmake -S . -B $(BUILD)-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DMORROWBY_TESTS=OFF >/dev/null
+	cmake --build $(BUILD)-package -j $(JOBS)
+	cd $(BUILD)-package && cpack -G DEB
+	@ls -l $(BUILD)-package/morrowby_*.deb
 
 # Pictures of every window, for the README and for review.
 screenshots: build
