@@ -20,6 +20,11 @@ clicks is taken off every figure. What remains uncertain is pacat's own few
 milliseconds (shared by all rows alike) and the phase of the sink's blocks, about
 +-10 ms per run; hence the median of several runs, with the range shown.
 
+Where that time goes is shown by extra rows from strace runs (start_phases.py). Below
+the table: a full announcement at a fixed moment, its clips located in the recording
+(clip_alignment.py), with the silence the program added where clips join and its
+recorded length over the length of its clips.
+
 usage: bench.py --root SCRATCH_FOLDER BINARY [--runs N]"""
 import argparse
 import collections
@@ -32,10 +37,15 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
 
-from morrowby_run import Config, Driver, RunResult  # noqa: E402
+from clip_alignment import Clips, align  # noqa: E402
+from morrowby_run import Config, Driver, RunResult, Session  # noqa: E402
 from recording import RATE, SILENCE_LEVEL, Recorder  # noqa: E402
 from servers import Servers, missing_tools, wait_until  # noqa: E402
 from sound_files import tone_frames, wav_image  # noqa: E402
+from spoken_date import parse_moment, spoken_clips  # noqa: E402
+from start_phases import PHASES, traced_run  # noqa: E402
+
+ANNOUNCED = ('2025-01-06 18:15:00', 'yyyyyyyyyyy')  # a Monday; every word, 12-hour clock
 
 
 class SinkTimeline:
@@ -98,6 +108,7 @@ class Bench:
         self.config = Config(os.path.join(root, 'config'))
         self.config.write_list([self.song], mode=0)
         self.offset = 0.0
+        self.clips = Clips()
 
     def calibrate(self, clicks=5):
         """The sink-to-file delay, from clicks handed to an already playing pacat."""
@@ -173,6 +184,26 @@ class Bench:
             time.sleep(0.02)
         return last_cpu - first_cpu, last_at - first_at
 
+    def start_phases(self):
+        """{phase: ms after execve} of one song-mode run under strace."""
+        return traced_run(self.binary, self.servers.env(XDG_CONFIG_HOME=self.config.folder),
+                          self.config.folder, self.root, self.song, self.config.settings_path,
+                          self.servers.socket)
+
+    def announcement(self):
+        """(inserted silence per junction of each stretch between audible clips, in
+        seconds; recorded length over the length of the clips) of one announcement
+        at a fixed moment, ended with Escape at the launch window."""
+        config = Config(os.path.join(self.root, 'announce'))
+        config.write_list([], mode=3)
+        config.write_settings('[Morrowby]\nCurFile=%s\nDateLine=%s\n' % (
+            config.list_path, ANNOUNCED[1]))
+        session = Session(self.binary, self.servers, self.recorder)
+        result = session.run(config, fake_time=ANNOUNCED[0], leave=True)
+        heard = align(result.sound.samples, spoken_clips(parse_moment(ANNOUNCED[0]), ANNOUNCED[1]),
+                      self.clips)
+        return [inserted / spanned for _, inserted, spanned in heard.junctions], heard.ratio
+
     def stop(self):
         self.timeline.stop()
         self.recorder.stop()
@@ -210,7 +241,27 @@ def measure(bench, runs):
         cpu = '%s over %.2f s' % (spread([w[0] for w in waits], 'ms', 1000, 1),
                                   statistics.median(w[1] for w in waits))
     rows.append(('morrowby, launch button wait', '-', '-', cpu))
+    if missing_tools('strace'):
+        print('strace is not installed: no start-up phases')
+    else:
+        traced = [bench.start_phases() for _ in range(runs)]
+        for phase in PHASES:
+            rows.append(('  under strace: ' + phase, spread([t.get(phase) for t in traced], 'ms'),
+                         '-', '-'))
     return rows
+
+
+def announcement_lines(bench, runs):
+    """Inserted silence per clip junction and the length ratio of full announcements."""
+    figures = [bench.announcement() for _ in range(runs)]
+    junctions = [j for per_run, _ in figures for j in per_run]
+    worst = max(junctions, key=abs)
+    return ['announcement %s %s, %d runs, measured at the sink:' % (ANNOUNCED + (runs,)),
+            '  inserted silence per clip junction: mean %+.3f ms, worst %+.3f ms over %d stretches '
+            '(target 0, at most 1 ms)' % (1000 * statistics.mean(junctions), 1000 * worst,
+                                          len(junctions)),
+            '  recorded length / sum of its clips: %s (target <= 1.01)'
+            % ', '.join('%.5f' % ratio for _, ratio in figures)]
 
 
 def main():
@@ -228,6 +279,7 @@ def main():
     try:
         calibration = bench.calibrate()
         rows = measure(bench, args.runs)
+        spoken = announcement_lines(bench, min(args.runs, 3))
     finally:
         bench.stop()
     print('%d runs each of a 1 s 44.1 kHz mono WAV; calibration %.1f ms (%s) taken off'
@@ -236,6 +288,7 @@ def main():
     widths = [max(len(r[i]) for r in rows + [header]) for i in range(4)]
     for row in [header] + rows:
         print('  '.join(cell.ljust(w) for cell, w in zip(row, widths)).rstrip())
+    print('\n'.join(spoken))
     return 0
 
 

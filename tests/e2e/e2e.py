@@ -2,6 +2,9 @@
 """End-to-end cases: the real morrowby binary on a private X server and a private
 PulseAudio server, its sound recorded at the sink, its windows driven by xdotool.
 
+The cases of song modes and bad songs are here; the announcement, the Setup window
+and the faults have files of their own.
+
 usage: e2e.py --root SCRATCH_FOLDER BINARY [NAME_PART ...]"""
 import argparse
 import calendar
@@ -10,7 +13,10 @@ import socket
 import sys
 import time
 
-from harness import Failure, Skip, case, check, run_all
+import e2e_announce  # noqa: F401 (each of these registers its cases)
+import e2e_faults  # noqa: F401
+import e2e_setup  # noqa: F401
+from harness import Failure, case, check, run_all
 from morrowby_run import LIST_BYTES, serial_position
 from servers import missing_tools
 from sound_files import BAD_SONGS
@@ -33,7 +39,7 @@ def song_reaches_sink(suite):
     config = suite.config()
     config.write_list(suite.tones[:1])
     before = config.list_bytes()
-    result = suite.run(config)
+    result = suite.run(config, leave=True)
     suite.expect_windowed_end(result)
     suite.expect_tone(result, 0)
     check(config.list_bytes() == before, 'random mode rewrote the list file')
@@ -50,7 +56,7 @@ def random_mode(suite):
     second = next(s for s in range(first + 60, first + 120)
                   if random_slot(5, s) != random_slot(5, first))
     for start in (first, second):
-        result = suite.run(config, fake_time=clock(start))
+        result = suite.run(config, fake_time=clock(start), leave=True)
         suite.expect_windowed_end(result)
         check(not result.sound.silent, 'nothing played', result)
         began = int(result.sound.spans[0].start)
@@ -65,7 +71,7 @@ def serial_mode(suite):
     config.write_list(suite.tones[:3], mode=1, position=0, reserved=0xBEEF)
     before = config.list_bytes()
     for run, slot in enumerate((1, 2, 0), 1):
-        result = suite.run(config)
+        result = suite.run(config, leave=True)
         suite.expect_windowed_end(result)
         suite.expect_tone(result, slot, 'run %d: ' % run)
         after = config.list_bytes()
@@ -86,7 +92,7 @@ def day_mode(suite):
     before = config.list_bytes()
     for weekday in range(7):  # 7 January 2024 was a Sunday
         day = '2024-01-%02d 07:30:00' % (7 + weekday)
-        result = suite.run(config, fake_time=day)
+        result = suite.run(config, fake_time=day, leave=True)
         suite.expect_windowed_end(result)
         if weekday == 3:
             suite.expect_silence(result, 'on %s: ' % day)
@@ -101,7 +107,7 @@ def no_sound_modes(suite):
         config = suite.config()
         config.write_list(suite.tones[:3], mode=mode)
         before = config.list_bytes()
-        result = suite.run(config)
+        result = suite.run(config, leave=True)
         suite.expect_windowed_end(result)
         suite.expect_silence(result, 'mode %d: ' % mode)
         check(config.list_bytes() == before, 'mode %d rewrote the list file' % mode)
@@ -113,7 +119,7 @@ def settings_file(suite):
     config = suite.config()
     start = os.path.join(suite.root, 'Start Folder')
     os.makedirs(start)
-    result = suite.run(config, cwd=start)
+    result = suite.run(config, cwd=start, leave=True)
     suite.expect_windowed_end(result)
     suite.expect_silence(result)
     lines = config.settings_text().splitlines()
@@ -128,7 +134,7 @@ def settings_file(suite):
     kept = ['; kept by the user', '[Other]', 'Colour=blue', '[Morrowby]',
             'CurFile=' + config.list_path, 'DateLine=yynnyyyyyyy']
     config.write_settings('\n'.join(kept[:4] + ['homepath=' + start.swapcase()] + kept[4:]) + '\n')
-    result = suite.run(config, cwd=start)
+    result = suite.run(config, cwd=start, leave=True)
     suite.expect_windowed_end(result)
     lines = config.settings_text().splitlines()
     homes = [l for l in lines if l.lower().startswith('homepath')]
@@ -136,62 +142,6 @@ def settings_file(suite):
           'HomePath lines after the run: %r' % homes)
     for line in kept:
         check(line in lines, 'the line %r was lost: %r' % (line, lines))
-
-
-def on_launch_window(suite, then):
-    """A silent run in which `then(driver, window, notes)` acts on the launch window
-    as soon as it shows; returns the run's result and the notes `then` made."""
-    config = suite.config()
-    config.write_list([], mode=4)
-    notes = {}
-
-    def act(driver):
-        window = driver.launch_window()
-        check(window is not None, 'the launch window never showed')
-        then(driver, window, notes)
-    return suite.run(config, actions=[act]), notes
-
-
-def click_and_cancel_setup(times):
-    """Clicks the launch button; a Setup window that opens is noted and cancelled,
-    so that the run ends."""
-    def then(driver, window, notes):
-        driver.click(window, times)
-        notes['setup'] = driver.setup_window(limit=10)
-        if notes['setup']:
-            driver.press_key(notes['setup'], 'Escape')
-    return then
-
-
-@case('launch button clicked once opens the Setup window')
-def clicked_once(suite):
-    result, notes = on_launch_window(suite, click_and_cancel_setup(1))
-    check(result.status == 0, 'the program did not end with status 0', result)
-    if not notes['setup']:
-        raise Skip('this binary opens no Setup window yet')
-    check(notes['setup'][1:3] == (0, 0), 'the Setup window is not in the top-left corner: %r'
-          % (notes['setup'],))
-
-
-@case('launch button clicked twice: the run ends after its two seconds')
-def clicked_twice(suite):
-    result, _ = on_launch_window(suite, click_and_cancel_setup(2))
-    suite.expect_windowed_end(result)
-    check(not result.setup_seen, 'a released button opened the Setup window', result)
-    check(result.ended - result.launch_seen > 1.5,
-          'the launch window went away before its two seconds', result)
-
-
-@case('Escape on the launch window ends the run at once')
-def escape(suite):
-    def then(driver, window, notes):
-        driver.click(window)  # pressed in: still no Setup after Escape
-        driver.press_key(window, 'Escape')
-        notes['pressed'] = driver.elapsed()
-    result, notes = on_launch_window(suite, then)
-    suite.expect_windowed_end(result)
-    check(not result.setup_seen, 'Escape led to the Setup window', result)
-    check(result.ended - notes['pressed'] < 1.0, 'the run went on after Escape', result)
 
 
 @case('without a display the song still plays whole, with one line of notice')
@@ -212,7 +162,8 @@ def no_sound_server(suite):
     listener.close()  # the socket file stays; nobody answers on it
     config = suite.config()
     config.write_list(suite.tones[:1])
-    result = suite.run(config, PULSE_SERVER='unix:' + dead, SDL_AUDIODRIVER='pulseaudio')
+    result = suite.run(config, leave=True, PULSE_SERVER='unix:' + dead,
+                       SDL_AUDIODRIVER='pulseaudio')
     suite.expect_windowed_end(result)
     suite.expect_silence(result)
     print('    (launch window after %.1f s without a server)' % result.launch_seen)
@@ -225,7 +176,7 @@ def bad_slot_case(name, kind, make):
         os.makedirs(folder, exist_ok=True)
         config = suite.config()
         config.write_list([make(folder)], count=1)
-        result = suite.run(config)
+        result = suite.run(config, leave=True)
         suite.expect_windowed_end(result)
         if kind == 'default':
             suite.expect_theme_sound(result, 'dialog-warning')
@@ -249,7 +200,7 @@ for _name, _kind, _make in BAD_SONGS:
 def system_sound(suite):
     config = suite.config()
     config.write_list(['service-login'])
-    result = suite.run(config)
+    result = suite.run(config, leave=True)
     suite.expect_windowed_end(result)
     suite.expect_theme_sound(result, 'service-login')
 

@@ -90,15 +90,21 @@ class Session:
         self.servers = servers
         self.recorder = recorder
 
-    def run(self, config, fake_time=None, actions=(), cwd=None, limit=45, **env_changes):
+    def run(self, config, fake_time=None, actions=(), cwd=None, limit=45, leave=False,
+            prefix=(), **env_changes):
         """`fake_time` "YYYY-MM-DD hh:mm:ss" starts the program's calendar clock there
         (the monotonic clock stays real: timers and the sound server depend on it).
-        `actions` are called with a Driver while the program runs."""
-        env = self.servers.env(XDG_CONFIG_HOME=config.folder, **env_changes)
+        `actions` are called with a Driver while the program runs. `leave` ends the
+        run with Escape as soon as the launch window shows, where its two seconds
+        don't matter. `prefix` goes before the command (it must exec the program)."""
+        env = self.servers.env(**dict({'XDG_CONFIG_HOME': config.folder}, **env_changes))
         command = [self.binary]
         if fake_time:
             command = ['faketime', '-m', '-f', '@' + fake_time] + command
             env['FAKETIME_DONT_FAKE_MONOTONIC'] = '1'
+        command = list(prefix) + command
+        if leave:
+            actions = list(actions) + [leave_at_launch]
         result = RunResult()
         err_path = os.path.join(self.servers.root, 'stderr.txt')
         start = self.recorder.position()
@@ -122,6 +128,12 @@ class Session:
         if os.environ.get('E2E_VERBOSE'):
             print('    run: %r' % result, flush=True)
         return result
+
+
+def leave_at_launch(driver):
+    window = driver.launch_window()
+    if window is not None:
+        driver.press_key(window, 'Escape')
 
 
 class Driver:
@@ -200,15 +212,36 @@ class Driver:
         # No window manager gives focus here: set it, then type through XTEST.
         self.xdotool('windowfocus', '--sync', str(window[0]), 'key', key)
 
+    def type_text(self, window, text):
+        self.xdotool('windowfocus', '--sync', str(window[0]), 'type', '--delay', '5', text)
+
     def setup_window(self, limit):
         """Waits for a window titled "Setup" while the program runs; None if none came."""
+        return self.window('Setup', limit)
+
+    def window(self, title, limit=10):
+        """Waits for a window with this title while the program runs; None if none came."""
         def look():
             if self.proc.poll() is not None:
                 return 'ended'
             self._observe()
-            return next((w for w in self._visible_windows() if w[5] == 'Setup'), None)
+            return next((w for w in self._visible_windows() if w[5] == title), None)
         found = wait_until(look, limit)
         return found if isinstance(found, tuple) else None
+
+    def gone(self, window, limit=10):
+        """Waits until `window` is off the screen (or the program has ended)."""
+        return wait_until(lambda: self.proc.poll() is not None or all(
+            w[0] != window[0] for w in self._visible_windows()), limit)
+
+    def click_control(self, window, layout):
+        """Clicks the middle of a control given by its layout rectangle: `layout` is
+        (x, y, width, height, dialog width, dialog height) in dialog units; the
+        program scales every rectangle of a layout alike, so fractions of the window
+        find it."""
+        x, y, w, h, dw, dh = layout
+        width, height = window[3], window[4]
+        self.click(window, at=(int((x + w / 2) * width / dw), int((y + h / 2) * height / dh)))
 
     def watch_until_exit(self, limit):
         deadline = self.t0 + limit

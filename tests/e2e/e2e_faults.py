@@ -1,0 +1,247 @@
+"""End-to-end cases of what the user's machine can do to the program: files it cannot
+write, a full disk, list files of any size, settings files written by other hands.
+Every run must end with status 0 after its launch window, and leave the user's files
+as they were unless the run has a reason to write them."""
+import os
+import random
+import struct
+
+from harness import Skip, case, check, expect_files_kept, ini_entries, kept_files
+from morrowby_run import LIST_BYTES, Config, song_list_image
+from private_mounts import MountsUnavailable, PrivateMounts
+
+
+def private_mounts(suite):
+    try:
+        return PrivateMounts(suite.servers.track)
+    except MountsUnavailable as why:
+        raise Skip('no private mounts here (%s)' % why)
+
+
+def expect_one_line_of_notice(result):
+    check(len(result.stderr.strip().splitlines()) == 1, 'expected one line on stderr', result)
+
+
+@case('read-only list file in serial mode: the song plays, the file stays, one notice')
+def read_only_list(suite):
+    config = suite.config()
+    config.write_list(suite.tones[:3], mode=1)
+    os.chmod(config.list_path, 0o444)
+    before = config.list_bytes()
+    result = suite.run(config, leave=True)
+    suite.expect_windowed_end(result)
+    suite.expect_tone(result, 1)
+    check(config.list_bytes() == before, 'a read-only list file was written')
+    expect_one_line_of_notice(result)
+
+
+@case('list file in a missing folder: nothing plays and no folder is made')
+def list_in_missing_folder(suite):
+    config = suite.config()
+    missing = os.path.join(config.folder, 'gone', 'songs.dat')
+    config.write_settings('[Morrowby]\nCurFile=%s\n' % missing)
+    result = suite.run(config, leave=True)
+    suite.expect_windowed_end(result)
+    suite.expect_silence(result)
+    check(not os.path.exists(os.path.dirname(missing)), 'the run made the missing folder')
+
+
+@case('list file on a full disk in serial mode: the song plays, the file stays whole')
+def list_on_full_disk(suite):
+    mounts = private_mounts(suite)
+    try:
+        disk = os.path.join(suite.root, 'full-disk')
+        os.makedirs(disk)
+        mounts.tmpfs(disk, 64)
+        config = suite.config()
+        inside = os.path.join(disk, 'songs.dat')
+        image = song_list_image(suite.tones[:3], mode=1)
+        with open(mounts.outside(inside), 'wb') as f:
+            f.write(image)
+        config.write_settings('[Morrowby]\nCurFile=%s\n' % inside)
+        mounts.fill(disk)
+        result = suite.run(config, leave=True, prefix=mounts.prefix(config.folder))
+        suite.expect_windowed_end(result)
+        suite.expect_tone(result, 1)
+        with open(mounts.outside(inside), 'rb') as f:
+            check(f.read() == image, 'the list file on the full disk changed')
+        left = sorted(os.listdir(mounts.outside(disk)))
+        check(left == ['filler', 'songs.dat'], 'the full disk now holds %r' % left)
+        expect_one_line_of_notice(result)
+    finally:
+        mounts.stop()
+
+
+@case('read-only configuration folder: the song still plays, the settings stay')
+def read_only_settings_folder(suite):
+    mounts = private_mounts(suite)
+    try:
+        songs = suite.config()
+        songs.write_list(suite.tones[:1])
+        folder = os.path.join(suite.root, 'read-only-config')
+        os.makedirs(folder)
+        mounts.tmpfs(folder, 64)
+        text = '[Morrowby]\nCurFile=%s\nHomePath=/somewhere/else\n' % songs.list_path
+        with open(mounts.outside(os.path.join(folder, 'TOLVERA.INI')), 'w') as f:
+            f.write(text)
+        mounts.make_read_only(folder)
+        result = suite.run(songs, leave=True, prefix=mounts.prefix(songs.folder),
+                           XDG_CONFIG_HOME=folder)
+        suite.expect_windowed_end(result)
+        suite.expect_tone(result, 0)
+        with open(mounts.outside(os.path.join(folder, 'TOLVERA.INI'))) as f:
+            check(f.read() == text, 'the settings file in a read-only folder changed')
+        notices = [l for l in result.stderr.splitlines() if l.startswith('morrowby:')]
+        check(notices, 'the failed settings write went unreported', result)
+        print('    (%d notices: %s)' % (len(notices), notices[0]))
+    finally:
+        mounts.stop()
+
+
+def after_the_run(content):
+    """What the list file should hold after one run: the program reads at most 818
+    bytes over a zeroed record, and only serial mode writes, the whole record with
+    the position advanced. None when the position cannot be foretold (a damaged count
+    or position); the caller then accepts any slot."""
+    image = bytearray(LIST_BYTES)
+    image[:min(len(content), LIST_BYTES)] = content[:LIST_BYTES]
+    count, position, mode = struct.unpack_from('<hhh', image, 810)
+    if mode != 1:
+        return content
+    if not (0 <= count <= 10 and 0 <= position < 10):
+        return None
+    struct.pack_into('<h', image, 812, position + 1 if position + 1 < count else 0)
+    return bytes(image)
+
+
+def odd_list_files(tones):
+    random_mode = song_list_image(tones[:2], mode=0)
+    serial = song_list_image(tones[:2], mode=1)
+    return [
+        ('0 bytes', b''),
+        ('1 byte', random_mode[:1]),
+        ('810 bytes', random_mode[:810]),
+        ('817 bytes, serial', serial[:817]),
+        ('818 bytes', random_mode),
+        ('819 bytes, serial', serial + b'X'),
+        ('1 000 000 bytes', random_mode + bytes(range(256)) * 3903 + b'\xff' * 50),
+        ('818 random bytes', random.Random(818).randbytes(LIST_BYTES)),
+    ]
+
+
+@case('list files of 0 to 1 000 000 bytes and of random bytes: no crash, no hang, '
+      'no write but in serial mode')
+def odd_list_sizes(suite):
+    for name, content in odd_list_files(suite.tones):
+        config = suite.config()
+        config.write_list([])
+        with open(config.list_path, 'wb') as f:
+            f.write(content)
+        result = suite.run(config, leave=True, limit=20)
+        what = 'a list file of %s: ' % name
+        check(result.status == 0, what + 'the program did not end with status 0', result)
+        suite.expect_windowed_end(result)
+        after = config.list_bytes()
+        expected = after_the_run(content)
+        if expected is content:
+            check(after == content, what + 'the file was written outside serial mode')
+        elif expected is None:
+            check(len(after) == LIST_BYTES and after[:812] == content[:812] and
+                  after[814:] == content[814:LIST_BYTES], what + 'more than the position changed')
+        else:
+            # The record is 818 bytes; what lay beyond it may go or stay.
+            check(after[:LIST_BYTES] == expected and
+                  after[LIST_BYTES:] in (b'', content[LIST_BYTES:]),
+                  what + 'the serial run wrote %d bytes that are not the advanced record'
+                  % len(after))
+            print('    (serial run over %s: the file is now %d bytes)' % (name, len(after)))
+
+
+def _settings(text, crlf=False, bom=False):
+    def make(list_path):
+        content = text.format(ours='CurFile=' + list_path, other='[Other]\n; a note\nColour=blue\n')
+        if crlf:
+            content = content.replace('\n', '\r\n')
+        return (('\ufeff' if bom else '') + content).encode()
+    return make
+
+
+# (name, content made from the list file's path, whether CurFile is where the
+# program should find it)
+ODD_SETTINGS = [
+    ('CRLF line ends', _settings('[Morrowby]\n{ours}\n{other}', crlf=True), True),
+    ('a byte-order mark', _settings('[Morrowby]\n{ours}\n{other}', bom=True), True),
+    ('the section twice',
+     _settings('[Morrowby]\n{ours}\n{other}[Morrowby]\nDateLine=yyyy\n'), True),
+    ('a 100 000-character line', _settings('[Morrowby]\n{ours}\n{other}Long=%s\n' % ('x' * 100000)),
+     True),
+    ('no section at all', _settings('{ours}\nColour=blue\n'), False),
+]
+
+
+@case('settings files with CRLF, a BOM, a repeated section, a long line or no section: '
+      'the run works and the rest survives')
+def odd_settings(suite):
+    for name, make, found in ODD_SETTINGS:
+        config = suite.config()
+        config.write_list(suite.tones[:1])
+        content = make(config.list_path)
+        with open(config.settings_path, 'wb') as f:
+            f.write(content)
+        result = suite.run(config, leave=True)
+        what = 'settings with %s: ' % name
+        suite.expect_windowed_end(result)
+        if found:
+            suite.expect_tone(result, 0, what)
+        else:
+            suite.expect_silence(result, what)
+        with open(config.settings_path, 'rb') as f:
+            after = ini_entries(f.read())
+        lost = ini_entries(content) - after
+        check(not lost, what + 'lost %s' % sorted(lost)[:3])
+        check(('morrowby', 'homepath', config.folder) in after, what + 'HomePath was not recorded')
+
+
+def expect_settings_kept(suite, text, blank_lines):
+    """A silent run on a settings file of `text` (CurFile filled in) keeps it."""
+    config = suite.config()
+    config.write_list(suite.tones[:1], mode=4)
+    config.write_settings(text % config.list_path)
+    before = kept_files(config, blank_lines)
+    suite.expect_windowed_end(suite.run(config, leave=True))
+    expect_files_kept(config, before, blank_lines=blank_lines)
+
+
+@case('a comment closing the settings file survives a run',
+      known_fault='the settings writer drops a comment after the last key')
+def closing_comment(suite):
+    expect_settings_kept(suite, '[Morrowby]\nCurFile=%s\n[Other]\nColour=blue\n; keep me\n',
+                         blank_lines=False)
+
+
+@case('a run leaves the settings file byte for byte but HomePath',
+      known_fault='the settings writer adds blank lines around sections and comments')
+def settings_byte_for_byte(suite):
+    expect_settings_kept(suite, '; mine\n[Morrowby]\nCurFile=%s\n[Other]\nColour=blue\n',
+                         blank_lines=True)
+
+
+@case('CurFile and HomePath holding "=" and "[" read back and make no key or section')
+def brackets_and_equals(suite):
+    config = Config(os.path.join(suite.root, 'c=[brackets]'))
+    config.list_path = os.path.join(config.folder, 'a=b[c]', 'songs]=[1.dat')
+    os.makedirs(os.path.dirname(config.list_path))
+    config.write_list(suite.tones[:1])
+    start = os.path.join(suite.root, '[Start]=here')
+    os.makedirs(start)
+    for run in (1, 2):  # the second reads what the first wrote
+        before = kept_files(config)
+        result = suite.run(config, cwd=start, leave=True)
+        suite.expect_windowed_end(result)
+        suite.expect_tone(result, 0, 'run %d: ' % run)
+        expect_files_kept(config, before, 'run %d: ' % run)
+        with open(config.settings_path, 'rb') as f:
+            entries = ini_entries(f.read())
+        check(entries == {('morrowby', 'curfile', config.list_path),
+                          ('morrowby', 'homepath', start)},
+              'run %d left the settings %r' % (run, sorted(entries)))
