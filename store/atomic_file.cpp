@@ -72,8 +72,12 @@ FileResult ReplaceFile(const std::string& path_in, const std::string& content) {
     }
     // A read-only file stays as it is, even for a user (root) the system would let
     // write it: the owner marked it so.
-    if ((st.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0) {
+    if ((st.st_mode & 0222) == 0) {
       result.reason = Reason(EACCES);
+      return result;
+    }
+    if (access(path.c_str(), W_OK) != 0) {
+      result.reason = Reason(errno);  // EROFS on a read-only file system
       return result;
     }
     existed = true;

@@ -43,6 +43,24 @@ std::string Load(CSimpleIniA* ini) {
   return text;
 }
 
+// Comment and blank lines after the file's last key or section header. The parser
+// keeps a comment only with the entry that follows it, so these would be dropped.
+std::string TrailingComments(const std::string& text) {
+  std::size_t end = text.size();  // the tail starts here
+  while (end > 0) {
+    // The line that ends at `end`, without its line break.
+    std::size_t line_end = end;
+    if (text[line_end - 1] == '\n') --line_end;
+    const std::size_t nl = line_end == 0 ? std::string::npos : text.rfind('\n', line_end - 1);
+    const std::size_t line_start = nl == std::string::npos ? 0 : nl + 1;
+    const std::size_t first = text.find_first_not_of(" \t\r", line_start);
+    const bool blank = first == std::string::npos || first >= line_end;
+    if (!blank && text[first] != ';' && text[first] != '#') break;
+    end = line_start;
+  }
+  return text.substr(end);
+}
+
 }  // namespace
 
 std::string SettingsFilePath() { return ConfigFolder() + "/" + kFileName; }
@@ -73,6 +91,11 @@ bool WriteSetting(const std::string& key, const std::string& value, std::string*
   ini.SetValue(kSection, key.c_str(), value.c_str());
   std::string after;
   ini.Save(after);
+  const std::string tail = TrailingComments(before);
+  if (tail.find_first_of(";#") != std::string::npos) {
+    if (!after.empty() && after.back() != '\n') after += '\n';
+    after += tail;
+  }
   if (after == before) return true;
   // Whatever the file format cannot carry back unchanged (a value in double quotes,
   // control characters) is refused rather than stored altered.
@@ -95,7 +118,8 @@ void RecordHomePath() {
   const std::string folder = getcwd(buffer, sizeof buffer) != nullptr ? buffer : "";
   if (stored.empty() || stored != folder) {
     stored = folder;
-    WriteSetting("HomePath", stored);
+    // A write that failed would fail again: one notice is enough.
+    if (!WriteSetting("HomePath", stored)) return;
   }
   WriteSetting("HomePath", stored);
 }

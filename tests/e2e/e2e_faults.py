@@ -212,8 +212,7 @@ def expect_settings_kept(suite, text, blank_lines):
     expect_files_kept(config, before, blank_lines=blank_lines)
 
 
-@case('a comment closing the settings file survives a run',
-      known_fault='the settings writer drops a comment after the last key')
+@case('a comment closing the settings file survives a run')
 def closing_comment(suite):
     expect_settings_kept(suite, '[Morrowby]\nCurFile=%s\n[Other]\nColour=blue\n; keep me\n',
                          blank_lines=False)

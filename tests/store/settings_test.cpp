@@ -64,6 +64,16 @@ TEST_F(SettingsTest, RewritingAKeyKeepsOneLineAndEverythingElse) {
   EXPECT_EQ(ReadSetting("CurFile", 81), "/new.dat");
 }
 
+TEST_F(SettingsTest, CommentsAfterTheLastKeySurviveAWrite) {
+  WriteWholeFile(ini(), "[Morrowby]\nCurFile=/x.dat\n[Other]\nColour=blue\n; keep me\n# and me\n");
+  ASSERT_TRUE(WriteSetting("HomePath", "/home"));
+  ASSERT_TRUE(WriteSetting("HomePath", "/elsewhere"));
+  const std::string text = ReadWholeFile(ini());
+  EXPECT_NE(text.find("; keep me\n# and me\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("; keep me"), text.rfind("; keep me"));
+  EXPECT_EQ(ReadSetting("Colour", 81), "");  // still in [Other], not ours
+}
+
 TEST_F(SettingsTest, LineBreakInValueCannotCreateKeysOrSections) {
   ASSERT_TRUE(WriteSetting("CurFile", "/a.dat"));
   EXPECT_FALSE(WriteSetting("CurFile", "/b.dat\n[Evil]\nDateLine=yyyyyyyyyyy"));
