@@ -202,8 +202,10 @@ class Driver:
         in the window's middle."""
         wid, x, y, width, height, _ = window
         dx, dy = at if at else (width // 2, height // 2)
-        # Moved once: a second `mousemove --sync` to where the pointer already is
-        # would wait for a motion that never comes.
+        # `mousemove --sync` to where the pointer already is (an earlier run clicked
+        # the same spot) would wait for a motion that never comes: step beside the
+        # spot first, unsynced, then onto it.
+        self.xdotool('mousemove', str(x + dx + 1), str(y + dy + 1))
         self.xdotool('mousemove', '--sync', str(x + dx), str(y + dy))
         # 300 ms apart, so that two clicks are not taken for one double click.
         self.xdotool('click', '--repeat', str(times), '--delay', '300', '1')

@@ -60,11 +60,13 @@ class Servers:
 
     def _start_xvfb(self):
         # -displayfd: Xvfb picks a free display itself and names it once it accepts
-        # connections, so there is no guessing and no waiting on a timer.
+        # connections, so there is no guessing and no waiting on a timer. -noreset: by
+        # default the server resets whenever its last client leaves, and refuses the
+        # connections that arrive meanwhile (the next run would find "no display").
         read_end, write_end = os.pipe()
         self._xvfb = subprocess.Popen(
             ['Xvfb', '-displayfd', str(write_end), '-screen', '0', '1280x800x24',
-             '-nolisten', 'tcp'],
+             '-nolisten', 'tcp', '-noreset'],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.track(self._xvfb.pid)
         os.close(write_end)
