@@ -36,6 +36,7 @@ constexpr int kWantRate = 48000;
 constexpr int kWantChannels = 2;
 constexpr Uint16 kDeviceFrames = 2048;  // about 43 ms: rides out a busy moment at log-in
 constexpr std::size_t kRingSamples = 1 << 14;  // about 170 ms of stereo at 48 kHz
+constexpr std::size_t kStartSamples = 2 * kDeviceFrames * kWantChannels;
 constexpr auto kOpenDeadline = std::chrono::seconds(10);
 constexpr auto kStallLimit = std::chrono::seconds(3);
 constexpr int kFileBlockFrames = 4096;
@@ -288,9 +289,9 @@ class SdlSoundService final : public SoundService {
     }
   }
 
-  // Pushes samples into the ring, sleeping while it is full. The device starts when the
-  // ring is full (or the request has ended), so that its first callbacks, which fill the
-  // server's whole buffer at once, find enough waiting. Gives up (and lets the device go) when the device
+  // Pushes samples into the ring, sleeping while it is full. The device starts once two
+  // device buffers are waiting (or the request has ended): its first callbacks fill the
+  // server's whole buffer at once and must find enough. Gives up (and lets the device go) when the device
   // stops taking samples, so a lost server never hangs.
   bool Queue(const int16_t* samples, std::size_t count) {
     auto last_progress = Clock::now();
@@ -299,6 +300,7 @@ class SdlSoundService final : public SoundService {
       const std::size_t pushed = ring_.Push(samples, count);
       samples += pushed;
       count -= pushed;
+      if (device_ == 0 && ring_.Queued() >= kStartSamples && !StartDevice()) return false;
       if (count == 0) break;
       if (device_ == 0 && !StartDevice()) return false;
       if (!WaitForRoom(&last_progress, &last_read)) return false;
