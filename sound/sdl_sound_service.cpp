@@ -1,4 +1,4 @@
-// SDL2 output: a helper thread opens the device; the caller's thread decodes and
+// SDL2 output: a helper thread starts SDL's audio; the caller's thread decodes and
 // converts (SDL_AudioStream) into a lock-free ring; the device callback only copies
 // from the ring and pads with silence. Songs are streamed in blocks from libsndfile,
 // so a huge file neither loads whole nor delays the start.
