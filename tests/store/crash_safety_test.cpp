@@ -6,6 +6,7 @@
 #include <csignal>
 #include <sys/mman.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,11 +18,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 
 #include "store/settings.h"
 #include "store/song_list_file.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/unprivileged.h"
 
 namespace morrowby {
 namespace {
@@ -57,7 +60,8 @@ class CrashSafetyTest : public ::testing::Test {
   int Leftovers() const {
     int count = 0;
     for (const auto& e : std::filesystem::directory_iterator(folder_.path()))
-      count += e.path().filename() != "songs.dat" && e.path().filename() != "TOLVERA.INI";
+      count += e.is_regular_file() && e.path().filename() != "songs.dat" &&
+               e.path().filename() != "TOLVERA.INI";
     return count;
   }
 
@@ -109,15 +113,30 @@ TEST_F(CrashSafetyTest, ReadOnlyConfigurationFolderIsReportedNotFatal) {
   EXPECT_EQ(ReadSetting("DateLine", 13), "");
 }
 
-// MORROWBY_SOAK_ROUNDS runs more rounds than the usual 20 (`make soak`: 1000) and prints
-// how many left a torn file.
-TEST_F(CrashSafetyTest, KilledWhileSavingLeavesTheOldOrTheNewFile) {
+// Killed at random moments while saving, again and again: the list (in a folder that
+// takes temporary files, or written in place in one that does not) and the settings
+// file. MORROWBY_SOAK_ROUNDS runs more rounds than the usual 20 (`make soak`: 1000)
+// and the test prints how many left a torn file.
+class KilledWhileSavingTest : public CrashSafetyTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(KilledWhileSavingTest, LeavesTheOldOrTheNewFile) {
+  const bool in_place = GetParam();
   const char* soak = std::getenv("MORROWBY_SOAK_ROUNDS");
   const int rounds = soak != nullptr ? std::max(1, std::atoi(soak)) : 20;
-  const std::string list_path = folder_.File("songs.dat");
+  const std::string list_folder = in_place ? folder_.File("locked") : folder_.path();
+  const std::string list_path = list_folder + "/songs.dat";
   const SongListRecord a = ListWith("/aaaa/", 1), b = ListWith("/bb/", 3);
   const SongListImage image_a = EncodeSongList(a), image_b = EncodeSongList(b);
   const std::string bytes_a(image_a.begin(), image_a.end()), bytes_b(image_b.begin(), image_b.end());
+  const std::string ini_a = "[Morrowby]\nCurFile=/list/a.dat\n";
+  const std::string ini_b = "[Morrowby]\nCurFile=/list/b-longer-name.dat\n";
+  if (in_place) {
+    std::filesystem::create_directory(list_folder);
+    WriteWholeFile(list_path, bytes_a);
+    chmod(list_path.c_str(), 0666);
+    chmod(list_folder.c_str(), 0555);  // no temporary file here: the list is written in place
+    chmod(folder_.path().c_str(), 0777);
+  }
   auto* saves = static_cast<std::atomic<int>*>(
       mmap(nullptr, sizeof(std::atomic<int>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
   ASSERT_NE(saves, MAP_FAILED);
@@ -130,6 +149,8 @@ TEST_F(CrashSafetyTest, KilledWhileSavingLeavesTheOldOrTheNewFile) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+      // Root would be let write into the locked folder. The child never goes back.
+      if (in_place && !(new testing::AsUnprivilegedUser)->ok()) _exit(1);
       CurrentListPath = list_path;
       for (int i = 0;; ++i) {
         SongList = (i % 2 == 0) ? a : b;
@@ -146,26 +167,35 @@ TEST_F(CrashSafetyTest, KilledWhileSavingLeavesTheOldOrTheNewFile) {
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
 
-    const std::string on_disk = ReadWholeFile(list_path);
-    if (on_disk != bytes_a && on_disk != bytes_b) ++torn_lists;
-    const std::string cur = ReadSetting("CurFile", 81);
-    if (cur != "/list/a.dat" && cur != "/list/b-longer-name.dat") ++torn_settings;
+    const std::string list = ReadWholeFile(list_path), ini = ReadWholeFile(folder_.File("TOLVERA.INI"));
+    torn_lists += list != bytes_a && list != bytes_b;
+    torn_settings += ini != ini_a && ini != ini_b;
     // Each write sweeps what the cut ones left: at most the list's and the settings'
     // temporary files of this round's cut writes are there.
     most_left = std::max(most_left, Leftovers());
   }
   munmap(saves, sizeof(std::atomic<int>));
-  std::printf("%d rounds killed while saving: %d torn list files, %d torn settings files\n", rounds,
-              torn_lists, torn_settings);
+  std::printf("%d rounds killed while saving (list %s): %d torn list files, %d torn settings files\n",
+              rounds, in_place ? "written in place" : "replaced", torn_lists, torn_settings);
   EXPECT_EQ(torn_lists, 0);
   EXPECT_EQ(torn_settings, 0);
   EXPECT_LE(most_left, 2);
-  // The next saves sweep the last round's.
+  // The next saves, by the same user, sweep the last round's.
+  std::optional<testing::AsUnprivilegedUser> user;
+  if (in_place) {
+    user.emplace();
+    ASSERT_TRUE(user->ok()) << user->why();
+  }
   CurrentListPath = list_path;
   ASSERT_TRUE(SaveSongList().ok);
   ASSERT_TRUE(WriteSetting("CurFile", "/list/last.dat"));
   EXPECT_EQ(Leftovers(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(CrashSafety, KilledWhileSavingTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                           return info.param ? "InPlace" : "Replaced";
+                         });
 
 }  // namespace
 }  // namespace morrowby
