@@ -102,10 +102,17 @@ void SweepLeftovers(const std::string& path) {
 // A new temporary file beside `path`, locked so that no sweep removes it while it is
 // written; -1 with errno when the folder takes none.
 int CreateTemporary(const std::string& path, std::string* temp) {
-  for (int attempt = 0; attempt < 5; ++attempt) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
     *temp = path + ".XXXXXX";
     const int fd = mkostemp(&(*temp)[0], O_CLOEXEC);
     if (fd < 0) return -1;
+    // A name the sweep would take for the user's own is not used, so that none of
+    // ours is ever left out of a sweep.
+    if (!IsOwnTemporary(NameOf(*temp), NameOf(path))) {
+      unlink(temp->c_str());
+      close(fd);
+      continue;
+    }
     flock(fd, LOCK_EX);
     // A sweep running at the same moment may have taken it before the lock did.
     struct stat mine, named;

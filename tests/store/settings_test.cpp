@@ -108,6 +108,12 @@ TEST_F(SettingsTest, DamagedFilesStillReadAndRewrite) {
   EXPECT_EQ(ReadSetting("HomePath", 81), "");
   ASSERT_TRUE(WriteSetting("HomePath", "/here"));
   EXPECT_EQ(ReadSetting("HomePath", 81), "/here");
+  // The parser stops at a NUL byte; what follows it must not be lost by a rewrite.
+  const std::string nul("[Morrowby]\nCurFile=/a.dat\n\0[Other]\nKept=yes\n", 44);
+  WriteWholeFile(ini(), nul);
+  EXPECT_EQ(ReadSetting("CurFile", 81), "/a.dat");
+  EXPECT_FALSE(WriteSetting("CurFile", "/b.dat"));
+  EXPECT_EQ(ReadWholeFile(ini()), nul);
 }
 
 TEST_F(SettingsTest, AFileOfSeveralMegabytesIsKeptWholeButTheChangedKey) {
