@@ -383,9 +383,9 @@ def expand(x):
 
 
 def lift_quiet(x, ratio):
-    """Upward compression at `ratio`: sounds quieter than LIFT_BELOW dB
-    under the loudest moment of the clip are raised towards it, by at
-    most LIFT_MAX dB.  Under EXPAND_DB the lift fades out again, so the
+    """Upward compression at `ratio`, above LOW_CUTOFF: sounds quieter
+    than LIFT_BELOW dB under the loudest moment of the clip are raised
+    towards it, by at most LIFT_MAX dB.  Under EXPAND_DB the lift fades out again, so the
     voice's noise and the expanded tails are not raised.
 
     Words made mostly of weak fricatives ("fifth", "sixth", "twelfth")
@@ -406,7 +406,10 @@ def lift_quiet(x, ratio):
             lift *= max(0.0, (level_db - MUTE_DB) / (EXPAND_DB - MUTE_DB))
         gain.append(10.0 ** (lift / 20.0))
     smooth = moving_mean(gain, 2 * BLOCK)
-    return [v * g for v, g in zip(x, smooth)]
+    # Only the band over LOW_CUTOFF is lifted: fricatives live there, and
+    # lifting the voice's low rumble under them would make a thump.
+    low = lowpass(x)
+    return [lo + (v - lo) * g for v, lo, g in zip(x, low, smooth)]
 
 
 def level(x):
@@ -602,8 +605,8 @@ def write_doc(path, rows, announcements):
         "A few words made mostly of weak fricatives cannot get there with",
         "at most %g dB of limiting; for those only, the quiet sounds are"
         % LIMIT_DEPTH,
-        "lifted by upward compression (column *lift*), the gentlest ratio",
-        "that reaches at least %g dBFS." % LEVEL_FLOOR_DB,
+        "lifted above %g Hz by upward compression (column *lift*), the" % LOW_CUTOFF,
+        "gentlest ratio that reaches at least %g dBFS." % LEVEL_FLOOR_DB,
         "",
         "Levels are dB relative to a full-scale square wave (RMS 128 steps",
         "from 128).  *Active* RMS counts only the 10 ms blocks within %g dB"
