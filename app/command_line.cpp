@@ -1,0 +1,110 @@
+// Option parsing on getopt_long, which needs no toolkit: --say-time must work where
+// there is no display at all.
+#include "app/command_line.h"
+
+#include <getopt.h>
+
+#include <vector>
+
+namespace morrowby {
+namespace {
+
+enum LongOnly { kOptSetup = 256, kOptSayTime, kOptHelp, kOptVersion };
+
+const option kOptions[] = {
+    {"setup", no_argument, nullptr, kOptSetup},
+    {"say-time", no_argument, nullptr, kOptSayTime},
+    {"output", required_argument, nullptr, 'o'},
+    {"help", no_argument, nullptr, kOptHelp},
+    {"version", no_argument, nullptr, kOptVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+std::string Complaint(const std::string& what) {
+  return "morrowby: " + what + "; running as with no options (see morrowby --help)";
+}
+
+// How the user wrote the option getopt_long stopped at: a short option by its letter
+// (it may sit inside a cluster), anything else as the word itself.
+std::string Spelled(char* const argv[], int at, int short_option) {
+  if (short_option > 0 && short_option < 128 && short_option != 'o')
+    return std::string("-") + static_cast<char>(short_option);
+  return argv[at];
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, char* const argv[]) {
+  // getopt_long reorders what it is given; the caller's argv stays as it was.
+  std::vector<char*> args(argv, argv + argc);
+  args.push_back(nullptr);
+  bool setup = false, say_time = false, help = false, version = false;
+  CommandLine result;
+
+  optopt = 0;
+  optind = 0;  // 0, not 1: glibc then starts afresh, forgetting any earlier parse
+  opterr = 0;  // the complaint below is the only line printed
+  int c;
+  while ((c = getopt_long(argc, args.data(), ":o:", kOptions, nullptr)) != -1) {
+    switch (c) {
+      case kOptSetup: setup = true; break;
+      case kOptSayTime: say_time = true; break;
+      case kOptHelp: help = true; break;
+      case kOptVersion: version = true; break;
+      case 'o':
+        say_time = true;
+        result.output = optarg;
+        if (result.output.empty() && result.complaint.empty())  // --output= or -o ''
+          result.complaint = Complaint("option '--output' needs a file name");
+        break;
+      case ':':
+        if (result.complaint.empty())
+          result.complaint = Complaint("option '" + Spelled(args.data(), optind - 1, optopt) +
+                                       "' needs a file name");
+        break;
+      default:
+        if (result.complaint.empty())
+          result.complaint = Complaint("option '" + Spelled(args.data(), optind - 1, optopt) +
+                                       "' is not understood");
+    }
+  }
+  if (optind < argc && result.complaint.empty())
+    result.complaint = Complaint("unexpected argument '" + std::string(args[optind]) + "'");
+  if (setup && say_time && result.complaint.empty())
+    result.complaint = Complaint("--setup and --say-time cannot be used together");
+
+  if (help) {
+    result.kind = RunKind::kHelp;
+  } else if (version) {
+    result.kind = RunKind::kVersion;
+  } else if (!result.complaint.empty()) {
+    result.output.clear();
+  } else if (setup) {
+    result.kind = RunKind::kSetup;
+  } else if (say_time) {
+    result.kind = RunKind::kSayTime;
+  }
+  return result;
+}
+
+std::string UsageText() {
+  return "Usage: morrowby [OPTION]...\n"
+         "Greets you with a song or the spoken date and time, as at log-in.\n"
+         "\n"
+         "      --setup          open the Setup window at once: no greeting, no button\n"
+         "      --say-time       speak the date and time now, with your date words,\n"
+         "                         whatever the play mode\n"
+         "  -o, --output=FILE    with --say-time: write the announcement to FILE as a\n"
+         "                         WAV file instead of playing it (no sound device or\n"
+         "                         display needed)\n"
+         "      --help           show this help and end\n"
+         "      --version        show the version and end\n"
+         "\n"
+         "With no option Morrowby runs as at log-in: the greeting, then the Setup\n"
+         "button for two seconds. An option it does not understand is reported in\n"
+         "one line, and the run goes on as with no options.\n"
+         "Exit status: 0, or 1 when the --output file cannot be written.\n"
+         "Settings: $XDG_CONFIG_HOME/TOLVERA.INI (~/.config/TOLVERA.INI); man morrowby.\n";
+}
+
+}  // namespace morrowby

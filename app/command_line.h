@@ -1,0 +1,32 @@
+// The command line, in the GNU style. A greeter must never fail at log-in: anything
+// it does not understand is reported in one line and the run goes on as if it had
+// been given no arguments. Pure logic: no toolkit, no sound, nothing printed here.
+#pragma once
+
+#include <string>
+
+namespace morrowby {
+
+enum class RunKind {
+  kGreet,    // no arguments: the greeting, then the launch button
+  kSetup,    // --setup: the Setup window at once
+  kSayTime,  // --say-time: the date and time now, played or written to `output`
+  kHelp,     // --help
+  kVersion,  // --version
+};
+
+struct CommandLine {
+  RunKind kind = RunKind::kGreet;
+  std::string output;     // --output FILE (implies --say-time); empty: play it
+  std::string complaint;  // when not empty: the one line to print, and kind is kGreet
+};
+
+// Reads argv[1..argc-1]. --help and --version win over everything else. An unknown
+// option, a missing FILE, an operand, or --setup together with --say-time gives
+// kGreet with a complaint. Long options may be abbreviated where that is unambiguous.
+CommandLine ParseCommandLine(int argc, char* const argv[]);
+
+// What --help prints, ending in a newline.
+std::string UsageText();
+
+}  // namespace morrowby
