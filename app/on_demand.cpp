@@ -1,0 +1,60 @@
+// --help, --version and --say-time: answered before the toolkit starts, so that they
+// work with no display, and --say-time --output with no sound device either.
+#include "app/on_demand.h"
+
+#include <cstdio>
+
+#include "sound/announcement.h"
+#include "sound/clip_catalogue.h"
+#include "sound/device_sound_service.h"
+#include "sound/wave_file_writer.h"
+
+namespace morrowby {
+namespace {
+
+// The date and time now, whatever the play mode, through the sound device.
+int SayTimeAloud() {
+  const StartUpTime now = TakeLocalTime();
+  const auto sound = MakeDeviceSoundService();
+  AnnounceDateTime(*sound, now);
+  sound->Drain();
+  return 0;
+}
+
+// The same announcement as one WAV file in the clips' own format, the pause as
+// silence in it.
+int SayTimeToFile(const std::string& path) {
+  const ClipImage gap = FindClip(ProgramModule(), PhraseClips.gap);
+  WaveView format;
+  ParseWaveImage(gap.data, gap.size, &format);
+  WaveFileWriter writer(format);
+  AnnounceDateTime(writer, TakeLocalTime());
+  const FileResult written = writer.WriteTo(path);
+  if (written.ok) return 0;
+  std::fprintf(stderr, "morrowby: cannot write %s: %s\n", path.c_str(), written.reason.c_str());
+  return 1;
+}
+
+}  // namespace
+
+bool RunOnDemand(const CommandLine& command, int* status) {
+  if (!command.complaint.empty()) std::fprintf(stderr, "%s\n", command.complaint.c_str());
+  *status = 0;
+  switch (command.kind) {
+    case RunKind::kHelp:
+      std::fputs(UsageText().c_str(), stdout);
+      return true;
+    case RunKind::kVersion:
+      std::printf("morrowby %s\n", MORROWBY_VERSION);
+      return true;
+    case RunKind::kSayTime:
+      *status = command.output.empty() ? SayTimeAloud() : SayTimeToFile(command.output);
+      return true;
+    case RunKind::kGreet:
+    case RunKind::kSetup:
+      break;
+  }
+  return false;
+}
+
+}  // namespace morrowby
