@@ -5,10 +5,11 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
 AUTOSTART_DIR = $(or $(XDG_CONFIG_HOME),$(HOME)/.config)/autostart
+CHIME_DIR = $(or $(XDG_CONFIG_HOME),$(HOME)/.config)/systemd/user
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build demo test sanitized-tests thread-sanitized-tests soak fuzz deps bench install autostart no-autostart package screenshots clean
+.PHONY: all build demo test sanitized-tests thread-sanitized-tests soak fuzz deps bench install autostart no-autostart chime no-chime package screenshots clean
 
 all: build
 
@@ -70,6 +71,14 @@ autostart: build
 
 no-autostart:
 	tools/autostart.sh remove "$(AUTOSTART_DIR)"
+
+# Speaks the time on the hour: a systemd user timer and service (see the README to
+# change the interval).
+chime: build
+	tools/chime.sh install "$(CHIME_DIR)" "$(PREFIX)/bin/morrowby" "$(CURDIR)/$(BUILD)/morrowby"
+
+no-chime:
+	tools/chime.sh remove "$(CHIME_DIR)"
 
 # The Debian package is built for /usr, in a build folder of its own.
 package: deps

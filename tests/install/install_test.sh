@@ -20,11 +20,18 @@ DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 for f in bin/morrowby share/applications/morrowby.desktop share/morrowby/morrowby-autostart.desktop \
          share/man/man1/morrowby.1 share/doc/morrowby/README.md share/doc/morrowby/LICENSE \
          share/icons/hicolor/32x32/apps/morrowby.png share/icons/hicolor/128x128/apps/morrowby.png \
-         share/icons/hicolor/32x32/apps/morrowby-note.png; do
+         share/icons/hicolor/32x32/apps/morrowby-note.png \
+         share/morrowby/morrowby-chime.service share/morrowby/morrowby-chime.timer; do
   check "installed $f" test -s "$root/usr/$f"
 done
 check "program is executable" test -x "$root/usr/bin/morrowby"
 check "menu entry is valid" desktop-file-validate "$root/usr/share/applications/morrowby.desktop"
+menu=$root/usr/share/applications/morrowby.desktop
+check "menu entry opens Setup, with the actions Say the Time and Greet Me Now" bash -c \
+  "grep -qx 'Name=Morrowby Setup' '$menu' && grep -qx 'Exec=morrowby --setup' '$menu' &&
+   grep -qx 'Actions=say-time;greet;' '$menu' &&
+   grep -A2 -x '\[Desktop Action say-time\]' '$menu' | grep -qx 'Exec=morrowby --say-time' &&
+   grep -A2 -x '\[Desktop Action greet\]' '$menu' | grep -qx 'Exec=morrowby'"
 check "autostart entry is valid" desktop-file-validate "$root/usr/share/morrowby/morrowby-autostart.desktop"
 check "manual page has its sections" grep -q '^\.SH FILES' "$root/usr/share/man/man1/morrowby.1"
 check "icons are 32x32 PNGs" bash -c "file '$root/usr/share/icons/hicolor/32x32/apps/morrowby.png' | grep -q '32 x 32'"
@@ -35,6 +42,22 @@ check "autostart installs an entry running the built program" bash -c \
    grep -qx 'Exec=\"$build/morrowby\"' '$auto/morrowby.desktop' &&
    desktop-file-validate '$auto/morrowby.desktop'"
 check "no-autostart removes it" bash -c "'$source/tools/autostart.sh' remove '$auto' && test ! -e '$auto/morrowby.desktop'"
+
+# The chime, with no user manager to reach: the timer is enabled for the next log-in.
+units=$scratch/units
+no_manager=(env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$scratch/no-runtime")
+check "chime installs a timer and a service running the installed program" bash -c \
+  "${no_manager[*]} '$source/tools/chime.sh' install '$units' '$root/usr/bin/morrowby' '$build/morrowby' &&
+   grep -qx 'ExecStart=$root/usr/bin/morrowby --say-time' '$units/morrowby-chime.service' &&
+   grep -qx 'OnCalendar=hourly' '$units/morrowby-chime.timer' &&
+   test '$units/timers.target.wants/morrowby-chime.timer' -ef '$units/morrowby-chime.timer'"
+if command -v systemd-analyze >/dev/null; then
+  # Documentation= names the manual page, which must be found.
+  check "systemd-analyze verifies the chime's units" env MANPATH="$root/usr/share/man" \
+    systemd-analyze verify "$units/morrowby-chime.service" "$units/morrowby-chime.timer"
+fi
+check "no-chime removes them" bash -c "${no_manager[*]} '$source/tools/chime.sh' remove '$units' &&
+   test -z \"\$(ls -A '$units')\""
 
 if command -v dpkg-shlibdeps >/dev/null; then
   (cd "$build" && cpack -G DEB -B "$scratch/pkg" >/dev/null 2>&1)
