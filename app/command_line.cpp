@@ -20,10 +20,6 @@ const option kOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-std::string Complaint(const std::string& what) {
-  return "morrowby: " + what + "; running as with no options (see morrowby --help)";
-}
-
 // How the user wrote the option getopt_long stopped at: a short option by its letter
 // (it may sit inside a cluster), anything else as the word itself.
 std::string Spelled(char* const argv[], int at, int short_option) {
@@ -55,24 +51,29 @@ CommandLine ParseCommandLine(int argc, char* const argv[]) {
         say_time = true;
         result.output = optarg;
         if (result.output.empty() && result.complaint.empty())  // --output= or -o ''
-          result.complaint = Complaint("option '--output' needs a file name");
+          result.complaint = "option '--output' needs a file name";
         break;
       case ':':
         if (result.complaint.empty())
-          result.complaint = Complaint("option '" + Spelled(args.data(), optind - 1, optopt) +
-                                       "' needs a file name");
+          result.complaint =
+              "option '" + Spelled(args.data(), optind - 1, optopt) + "' needs a file name";
         break;
       default:
         if (result.complaint.empty())
-          result.complaint = Complaint("option '" + Spelled(args.data(), optind - 1, optopt) +
-                                       "' is not understood");
+          result.complaint =
+              "option '" + Spelled(args.data(), optind - 1, optopt) + "' is not understood";
     }
   }
   if (optind < argc && result.complaint.empty())
-    result.complaint = Complaint("unexpected argument '" + std::string(args[optind]) + "'");
+    result.complaint = "unexpected argument '" + std::string(args[optind]) + "'";
   if (setup && say_time && result.complaint.empty())
-    result.complaint = Complaint("--setup and --say-time cannot be used together");
+    result.complaint = "--setup and --say-time cannot be used together";
 
+  // The complaint says what happens instead.
+  if (!result.complaint.empty())
+    result.complaint = "morrowby: " + result.complaint +
+                       (help || version ? " (ignored)"
+                                        : "; running as with no options (see morrowby --help)");
   if (help) {
     result.kind = RunKind::kHelp;
   } else if (version) {

@@ -7,7 +7,11 @@
 
 namespace morrowby {
 
-Greeting::Greeting(SoundService& sound) : sound_(sound), time_(PrepareRun()) {
+Greeting::Greeting(SoundService& sound, bool sound_wanted) : sound_(sound), time_(PrepareRun()) {
+  if (!sound_wanted) {
+    played_.store(true, std::memory_order_release);
+    return;
+  }
   try {
     thread_ = std::thread([this] { Play(); });
   } catch (const std::system_error&) {

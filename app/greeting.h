@@ -16,8 +16,9 @@ class Greeting {
  public:
   // Runs the set-up steps on the calling thread (so every settings and list write
   // keeps its order), then starts the sound. Until Wait returns, `sound` and the
-  // song list belong to the greeting's thread.
-  explicit Greeting(SoundService& sound);
+  // song list belong to the greeting's thread. Without `sound_wanted` (a run that
+  // opens the Setup window at once) only the set-up steps run, and it has Played.
+  explicit Greeting(SoundService& sound, bool sound_wanted = true);
   // Waits for the sound, if nobody has.
   ~Greeting();
   Greeting(const Greeting&) = delete;

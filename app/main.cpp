@@ -1,5 +1,5 @@
-// Program entry. Arguments are ignored and the exit status is 0 on every path: a
-// greeter that fails must not disturb the log-in.
+// Program entry. The exit status is 0 on every path but an --output file that cannot
+// be written: a greeter that fails must not disturb the log-in.
 //
 // The greeting starts first, before the toolkit: the song depends on nothing that
 // wx or GTK does, so it plays while they come up, and the launch button waits for it.
@@ -15,6 +15,8 @@
 
 #include "app/app.h"
 #include "app/greeting.h"
+#include "app/main_window.h"
+#include "app/on_demand.h"
 #include "sound/announcement.h"
 #include "sound/device_sound_service.h"
 
@@ -55,9 +57,14 @@ void NotifyStartup(const std::string& startup_id) {
 
 int main(int argc, char** argv) {
   morrowby::ProgramClockMs();  // the program clock counts from here
+  // --help, --version and --say-time are answered here, before any greeting or toolkit.
+  const morrowby::CommandLine command = morrowby::ParseCommandLine(argc, argv);
+  int status = 0;
+  if (morrowby::RunOnDemand(command, &status)) return status;
+  morrowby::SetupAtOnce = command.kind == morrowby::RunKind::kSetup;
   const std::string startup_id = SettleEnvironment();
   const auto sound = morrowby::MakeDeviceSoundService();
-  morrowby::Greeting greeting(*sound);
+  morrowby::Greeting greeting(*sound, !morrowby::SetupAtOnce);
 
   wxApp::SetInstance(new morrowby::TApp(greeting));
   bool started;
@@ -68,7 +75,9 @@ int main(int argc, char** argv) {
   if (!started) {
     // Still greet, but there is nowhere to offer the Setup button.
     greeting.Wait();
-    std::fprintf(stderr, "morrowby: no display; the Setup button is not shown\n");
+    std::fprintf(stderr, morrowby::SetupAtOnce
+                             ? "morrowby: no display; the Setup window cannot open\n"
+                             : "morrowby: no display; the Setup button is not shown\n");
     return 0;
   }
   NotifyStartup(startup_id);

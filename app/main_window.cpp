@@ -13,6 +13,7 @@
 namespace morrowby {
 
 TDlg4* LaunchWindow = nullptr;
+bool SetupAtOnce = false;
 
 namespace {
 constexpr int kStartUpTimer = 0;
@@ -52,6 +53,14 @@ TWndw::TWndw(Greeting& greeting)
 
 void TWndw::SetupWindow() {
   start_time_ = greeting_.Time();
+  if (SetupAtOnce) {
+    // From the main loop, like every other window of the run.
+    CallAfter([this] {
+      OpenSetupWindow(this);
+      PostQuitRequest();
+    });
+    return;
+  }
   timer0_.StartOnce(kStartUpDelayMs);
 }
 

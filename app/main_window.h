@@ -18,6 +18,10 @@ class TDlg4;
 // The launch window that ShowLaunchWindow created last; not deleted during the run.
 extern TDlg4* LaunchWindow;
 
+// Set by --setup before the run: the set-up step then opens the Setup window at once,
+// with no greeting and no launch button, and the run ends when it has closed.
+extern bool SetupAtOnce;
+
 class TWndw : public wxFrame {
  public:
   explicit TWndw(Greeting& greeting);
