@@ -1,7 +1,14 @@
 """End-to-end cases of the spoken date and time (PlayMode 3): the real program under a
 faked calendar clock, its recording matched clip by clip against what the rules say
-(spoken_date), with the silence between clips measured."""
+(spoken_date), with the silence between clips measured; and the same on demand, heard
+or written to a file."""
+import os
+import subprocess
+import wave
+
+from clip_alignment import CLIP_RATE, Clips
 from harness import check, case, expect_files_kept, kept_files
+from spoken_date import OPENER, OPENERS, PAUSE, PAUSE_MS, parse_moment, spoken_clips
 
 
 def announce(suite, moment, date_line):
@@ -60,3 +67,90 @@ def holidays(suite):
                               ('2026-01-02 00:05:00', '')):
         result = announce(suite, moment, date_line)
         suite.expect_announcement(result, moment, date_line)
+
+
+def untouched(config):
+    """The list file and the settings file byte for byte: a run on demand writes
+    neither (not even HomePath)."""
+    with open(config.settings_path, 'rb') as f:
+        return config.list_bytes(), f.read()
+
+
+def on_demand_config(suite, date_line):
+    """Serial mode with songs: a greeting would play a tone and move the position."""
+    config = suite.config()
+    config.write_list(suite.tones[:3], mode=1, position=1)
+    config.write_settings('[Morrowby]\nCurFile=%s\nDateLine=%s\n' % (config.list_path, date_line))
+    return config
+
+
+@case('--say-time speaks now at the sink, whatever the play mode: no window, files untouched')
+def say_time(suite):
+    moment, date_line = '2025-01-06 18:15:00', 'yyyyyyyyyyy'
+    config = on_demand_config(suite, date_line)
+    before = untouched(config)
+    result = suite.run(config, fake_time=moment, args=['--say-time'])
+    report(suite.expect_announcement(result, moment, date_line, windowed=False))
+    check(untouched(config) == before, 'the list or the settings file changed')
+
+
+def written_samples(suite, config, moment, path):
+    """Runs --say-time --output PATH at `moment` with no display and no sound server;
+    returns the finished process."""
+    env = suite.servers.env(XDG_CONFIG_HOME=config.folder, DISPLAY=None,
+                            PULSE_SERVER='unix:' + os.path.join(suite.root, 'no-server'),
+                            FAKETIME_DONT_FAKE_MONOTONIC='1')
+    return subprocess.run(['faketime', '-m', '-f', '@' + moment, suite.session.binary,
+                           '--say-time', '--output', path], env=env, cwd=config.folder,
+                          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, universal_newlines=True, timeout=60)
+
+
+def expect_clips_in(samples, expected, clips, what):
+    """`samples` are the clips of `expected` back to back, the opener either
+    recording, the pause 1 to 333 ms of the mid level."""
+    at = 0
+    for n, clip in enumerate(expected):
+        if clip == OPENER:
+            clip = next((c for c in OPENERS if samples.startswith(clips.raw(c), at)), OPENERS[0])
+        if clip == PAUSE:
+            rest = sum(len(clips.raw(c)) for c in expected[n + 1:])
+            length = len(samples) - at - rest
+            lengths = {CLIP_RATE * ms // 1000 for ms in range(PAUSE_MS[0], PAUSE_MS[1] + 1)}
+            check(length in lengths, '%sa pause of %d samples' % (what, length))
+            check(samples[at:at + length] == b'\x80' * length, what + 'the pause is not silent')
+            at += length
+            continue
+        raw = clips.raw(clip)
+        check(samples[at:at + len(raw)] == raw,
+              '%sclip %d (number %d) is not at sample %d' % (what, clip, n, at))
+        at += len(raw)
+    check(at == len(samples), '%s%d samples more than the clips' % (what, len(samples) - at))
+
+
+@case('--say-time --output: the clips and the pause sample for sample, 12 and 24 hours, '
+      '1 January; an unwritable file ends with status 1')
+def say_time_to_file(suite):
+    clips = Clips()
+    for moment, date_line in (('2025-01-23 18:15:00', 'yyyyyyyyyyy'),
+                              ('2025-03-04 09:10:00', 'yyyyyyyyyyn'),
+                              ('2026-01-01 00:05:00', 'yyyyyyyyyyy')):
+        what = '%s, %s: ' % (moment, date_line)
+        config = on_demand_config(suite, date_line)
+        before = untouched(config)
+        path = os.path.join(config.folder, 'said.wav')
+        done = written_samples(suite, config, moment, path)
+        check(done.returncode == 0 and done.stderr == '',
+              '%sstatus %d, stderr %r' % (what, done.returncode, done.stderr))
+        with wave.open(path) as w:
+            check((w.getnchannels(), w.getsampwidth(), w.getframerate()) == (1, 1, CLIP_RATE),
+                  what + 'not 8-bit mono at %d Hz' % CLIP_RATE)
+            samples = w.readframes(w.getnframes())
+        expect_clips_in(samples, spoken_clips(parse_moment(moment), date_line), clips, what)
+        check(untouched(config) == before, what + 'the list or the settings file changed')
+
+    missing = os.path.join(config.folder, 'no such folder', 'said.wav')
+    done = written_samples(suite, config, '2025-01-23 18:15:00', missing)
+    lines = done.stderr.splitlines()
+    check(done.returncode == 1 and len(lines) == 1 and missing in lines[0],
+          'to %s: status %d, stderr %r' % (missing, done.returncode, done.stderr))

@@ -1,8 +1,12 @@
 """End-to-end cases of the launch button and the Setup window, driven with real clicks
-and keys (xdotool) on the real program."""
+and keys (xdotool) on the real program; and the installed menu entry with its actions."""
+import configparser
 import os
+import shlex
+import shutil
+import subprocess
 
-from harness import case, check, expect_files_kept, ini_entries, kept_files
+from harness import Skip, case, check, expect_files_kept, ini_entries, kept_files
 from servers import wait_until
 
 # Control rectangles and window sizes in dialog units, as the window layouts give them.
@@ -182,3 +186,62 @@ def escape(suite):
     suite.expect_windowed_end(result)
     check(not result.setup_seen, 'Escape led to the Setup window', result)
     check(result.ended - notes['pressed'] < 1.0, 'the run went on after Escape', result)
+
+
+def setup_at_once(driver, notes):
+    """The Setup window shows with no launch window before it; Close ends the run."""
+    notes['setup'] = driver.setup_window(limit=30)
+    check(notes['setup'] is not None, 'no Setup window showed')
+    check(driver.result.launch_seen is None, 'the launch window showed first')
+    driver.click_control(notes['setup'], SETUP_CLOSE)
+    notes['done'] = driver.elapsed()
+
+
+def installed_menu_entry(suite):
+    """Installs the build into a scratch prefix; returns the menu entry's commands,
+    {action name: argv} with the entry itself under "", and the folder of the program."""
+    build = os.path.dirname(suite.session.binary)
+    if not os.path.exists(os.path.join(build, 'cmake_install.cmake')):
+        raise Skip('the program is not in a CMake build folder')
+    prefix = os.path.join(suite.root, 'prefix')
+    subprocess.run(['cmake', '--install', build, '--prefix', prefix], check=True,
+                   stdout=subprocess.DEVNULL)
+    entry = configparser.ConfigParser(interpolation=None)
+    entry.optionxform = str
+    entry.read(os.path.join(prefix, 'share', 'applications', 'morrowby.desktop'))
+    commands = {'': shlex.split(entry['Desktop Entry']['Exec'])}
+    for action in entry['Desktop Entry']['Actions'].strip(';').split(';'):
+        section = entry['Desktop Action ' + action]
+        commands[section['Name']] = shlex.split(section['Exec'])
+    return commands, os.path.join(prefix, 'bin')
+
+
+@case("installed menu entry: its Exec (--setup) opens Setup at once with no sound and Close "
+      "ends the run; its actions say the time and greet")
+def menu_entry_actions(suite):
+    commands, bin_folder = installed_menu_entry(suite)
+    check(sorted(commands) == ['', 'Greet Me Now', 'Say the Time'],
+          'the entry has the actions %r' % sorted(commands))
+
+    def run(name, **options):
+        argv = commands[name]
+        binary = shutil.which(argv[0], path=bin_folder)
+        check(binary is not None, '%r runs %s, which is not installed' % (name, argv[0]))
+        config = user_config(suite, mode=3)
+        before = kept_files(config)
+        return config, before, suite.run(config, binary=binary, args=argv[1:], **options)
+
+    notes = {}
+    config, before, result = run('', actions=[lambda d: setup_at_once(d, notes)])
+    expect_ended_from_setup(result, notes)
+    suite.expect_silence(result, 'the menu entry: ')
+    expect_files_kept(config, before)
+
+    config, before, result = run('Say the Time')
+    check(result.status == 0 and result.launch_seen is None and not result.sound.silent,
+          'Say the Time did not just speak', result)
+    expect_files_kept(config, before)
+
+    config, before, result = run('Greet Me Now', leave=True)
+    suite.expect_windowed_end(result)
+    check(not result.sound.silent, 'Greet Me Now did not greet', result)

@@ -91,14 +91,15 @@ class Session:
         self.recorder = recorder
 
     def run(self, config, fake_time=None, actions=(), cwd=None, limit=45, leave=False,
-            prefix=(), **env_changes):
+            prefix=(), args=(), binary=None, **env_changes):
         """`fake_time` "YYYY-MM-DD hh:mm:ss" starts the program's calendar clock there
         (the monotonic clock stays real: timers and the sound server depend on it).
         `actions` are called with a Driver while the program runs. `leave` ends the
         run with Escape as soon as the launch window shows, where its two seconds
-        don't matter. `prefix` goes before the command (it must exec the program)."""
+        don't matter. `prefix` goes before the command (it must exec the program);
+        `args` follow the program, which is `binary` when given."""
         env = self.servers.env(**dict({'XDG_CONFIG_HOME': config.folder}, **env_changes))
-        command = [self.binary]
+        command = [binary or self.binary] + list(args)
         if fake_time:
             command = ['faketime', '-m', '-f', '@' + fake_time] + command
             env['FAKETIME_DONT_FAKE_MONOTONIC'] = '1'
