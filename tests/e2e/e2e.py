@@ -16,7 +16,7 @@ import time
 import e2e_announce  # noqa: F401 (each of these registers its cases)
 import e2e_faults  # noqa: F401
 import e2e_setup  # noqa: F401
-from harness import Failure, case, check, run_all
+from harness import Failure, case, check, register_window_cases, run_all
 from morrowby_run import LIST_BYTES, serial_position
 from servers import missing_tools
 from sound_files import BAD_SONGS
@@ -206,7 +206,8 @@ def system_sound(suite):
 
 
 def main():
-    missing = missing_tools('Xvfb', 'pulseaudio', 'pactl', 'parec', 'paplay', 'faketime', 'xdotool')
+    missing = missing_tools('Xvfb', 'pulseaudio', 'pactl', 'parec', 'paplay', 'faketime', 'xdotool',
+                            'xprop', 'xterm')
     if missing:
         print('missing %s (tools/install-deps.sh installs them)' % ' '.join(missing))
         return 1
@@ -215,6 +216,7 @@ def main():
     parser.add_argument('binary')
     parser.add_argument('only', nargs='*', help='run only the cases whose names hold one of these')
     args = parser.parse_args()
+    register_window_cases()
     return run_all(args.root, os.path.abspath(args.binary), args.only)
 
 

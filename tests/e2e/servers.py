@@ -1,5 +1,6 @@
 """A private X server and a private PulseAudio server with a recordable null sink
-("greet"), both living in one scratch folder. Every process started here is listed in
+("greet"), both living in one scratch folder, and on the X server, when asked, one of
+the window managers users log in to. Every process started here is listed in
 <root>/pids, so the calling shell script can end them even if this driver dies."""
 import os
 import shutil
@@ -9,6 +10,16 @@ import time
 # Inherited settings that would send the program somewhere else than our servers.
 _DROPPED = ('WAYLAND_DISPLAY', 'GDK_BACKEND', 'SDL_AUDIODRIVER', 'AUDIODEV', 'FAKETIME',
             'LD_PRELOAD', 'XDG_DATA_HOME', 'XDG_CONFIG_HOME', 'XAUTHORITY', 'DBUS_SESSION_BUS_ADDRESS')
+
+
+# The window managers the window cases run under, besides none at all: how each is
+# started on the private X server (`{bus}` marks one that wants a D-Bus session bus),
+# and the start of the name it gives itself (_NET_WM_NAME of its check window).
+WINDOW_MANAGERS = {
+    'openbox': (['openbox', '--sm-disable'], 'openbox'),
+    'xfwm4': (['xfwm4', '--compositor=off', '--sm-client-disable'], 'xfwm4'),
+    'mutter': (['{bus}', 'mutter', '--x11', '--replace', '--sm-disable'], 'mutter'),
+}
 
 
 def wait_until(condition, limit, step=0.02):
@@ -32,6 +43,8 @@ class Servers:
         self.display = None
         self._xvfb = None
         self._pulse_pid = None
+        self.window_manager = None  # the name of the one running, None for none
+        self._wm_procs = []
 
     def track(self, pid):
         with open(os.path.join(self.root, 'pids'), 'a') as f:
@@ -98,7 +111,75 @@ class Servers:
             raise RuntimeError('PulseAudio did not start; see ' + self.root + '/pulse.log')
         subprocess.run(['pactl', 'set-default-sink', 'greet'], env=self.env(), check=True)
 
+    def use_window_manager(self, name):
+        """Runs window manager `name` (None: none) on the X server, ending any other
+        first. Raises RuntimeError when it cannot run here."""
+        if name == self.window_manager:
+            return
+        self._stop_window_manager()
+        if name is None:
+            return
+        command, wm_name = WINDOW_MANAGERS[name]
+        program = command[1] if command[0] == '{bus}' else command[0]
+        if shutil.which(program) is None:
+            raise RuntimeError(name + ' is not installed')
+        env = self.env()
+        log = open(os.path.join(self.root, name + '.log'), 'ab')
+        if command[0] == '{bus}':
+            env['DBUS_SESSION_BUS_ADDRESS'] = self._start_session_bus()
+            command = command[1:]
+        proc = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=log,
+                                stderr=log)
+        self.track(proc.pid)
+        self._wm_procs.append(proc)
+        if not wait_until(lambda: proc.poll() is None and
+                          self.running_window_manager().lower().startswith(wm_name), 20, 0.1):
+            self._stop_window_manager()
+            raise RuntimeError('%s did not start; see %s/%s.log' % (name, self.root, name))
+        self.window_manager = name
+
+    def running_window_manager(self):
+        """The name the running window manager gives itself, '' when there is none."""
+        out = self._xprop('-root', '_NET_SUPPORTING_WM_CHECK')
+        if '#' not in out:
+            return ''
+        check = out.split('#')[1].split(',')[0].strip()
+        name = self._xprop('-id', check, '_NET_WM_NAME')
+        return name.partition('=')[2].strip().strip('"') if '=' in name else ''
+
+    def _xprop(self, *args):
+        return subprocess.run(['xprop'] + list(args), env=self.env(), stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, universal_newlines=True).stdout
+
+    def _start_session_bus(self):
+        bus = subprocess.Popen(['dbus-daemon', '--session', '--nofork', '--print-address=1'],
+                               env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                               universal_newlines=True)
+        self.track(bus.pid)
+        self._wm_procs.append(bus)
+        address = bus.stdout.readline().strip()
+        if not address:
+            raise RuntimeError('no D-Bus session bus')
+        return address
+
+    def _stop_window_manager(self):
+        for proc in reversed(self._wm_procs):
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
+        self._wm_procs = []
+        self.window_manager = None
+        # What a manager leaves on the root window would mislead the next one's users.
+        for prop in ('_NET_SUPPORTING_WM_CHECK', '_NET_ACTIVE_WINDOW', '_NET_CLIENT_LIST',
+                     '_NET_CLIENT_LIST_STACKING'):
+            self._xprop('-root', '-remove', prop)
+
     def stop(self):
+        self._stop_window_manager()
         if self._pulse_pid:
             try:
                 os.kill(self._pulse_pid, 15)
