@@ -17,7 +17,7 @@ _DROPPED = ('WAYLAND_DISPLAY', 'GDK_BACKEND', 'SDL_AUDIODRIVER', 'AUDIODEV', 'FA
 # and the start of the name it gives itself (_NET_WM_NAME of its check window).
 WINDOW_MANAGERS = {
     'openbox': (['openbox', '--sm-disable'], 'openbox'),
-    'xfwm4': (['xfwm4', '--compositor=off', '--sm-client-disable'], 'xfwm4'),
+    'xfwm4': (['{bus}', 'xfwm4', '--compositor=off', '--sm-client-disable'], 'xfwm4'),
     'mutter': (['{bus}', 'mutter', '--x11', '--replace', '--sm-disable'], 'mutter'),
 }
 
