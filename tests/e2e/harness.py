@@ -170,6 +170,7 @@ class Suite:
         self.tones = write_slot_tones(self.songs)
         self._configs = 0
         self.placements = {}  # window title -> frame corner with no window manager
+        self.pipewires = 0  # PipeWire servers started so far, each in a folder of its own
         self._references = {}
         self._clips = None
 

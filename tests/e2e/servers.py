@@ -191,5 +191,74 @@ class Servers:
             self._xvfb.wait(timeout=10)
 
 
+class PipeWire:
+    """A private PipeWire server with WirePlumber and a null sink "greet", on a session
+    bus and in a runtime folder of their own, and, when asked, PipeWire's PulseAudio
+    service (pipewire-pulse). Its processes are tracked by `servers`."""
+
+    def __init__(self, servers, name):
+        self.servers = servers
+        self.run_dir = os.path.join(servers.root, name)
+        os.makedirs(self.run_dir, mode=0o700)
+        self._procs = []
+        self._bus = None
+
+    def env(self, **changes):
+        """A client's environment: PipeWire's folder, and no PulseAudio server but the
+        one in it (pipewire-pulse's, when that runs)."""
+        env = self.servers.env(XDG_RUNTIME_DIR=self.run_dir, PIPEWIRE_RUNTIME_DIR=self.run_dir,
+                               PULSE_RUNTIME_PATH=os.path.join(self.run_dir, 'pulse'),
+                               PULSE_SERVER=None)
+        if self._bus:
+            env['DBUS_SESSION_BUS_ADDRESS'] = self._bus
+        env.update({k: v for k, v in changes.items() if v is not None})
+        return env
+
+    def _spawn(self, command, log):
+        with open(os.path.join(self.run_dir, log), 'ab') as out:
+            proc = subprocess.Popen(command, env=self.env(), stdin=subprocess.DEVNULL,
+                                    stdout=out, stderr=out)
+        self.servers.track(proc.pid)
+        self._procs.append(proc)
+        return proc
+
+    def _pw(self, *command):
+        return subprocess.run(command, env=self.env(), stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, universal_newlines=True).stdout
+
+    def start(self):
+        """PipeWire, WirePlumber and the null sink, which becomes the default."""
+        bus = subprocess.Popen(['dbus-daemon', '--session', '--nofork', '--print-address=1'],
+                               env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                               universal_newlines=True)
+        self.servers.track(bus.pid)
+        self._procs.append(bus)
+        self._bus = bus.stdout.readline().strip()
+        self._spawn(['pipewire'], 'pipewire.log')
+        if not wait_until(lambda: os.path.exists(os.path.join(self.run_dir, 'pipewire-0')), 10):
+            raise RuntimeError('PipeWire did not start; see %s/pipewire.log' % self.run_dir)
+        self._spawn(['wireplumber'], 'wireplumber.log')
+        self._pw('pw-cli', 'create-node', 'adapter',
+                 '{ factory.name=support.null-audio-sink node.name=greet media.class=Audio/Sink '
+                 'object.linger=true audio.position=[ FL FR ] audio.rate=48000 }')
+        if not wait_until(lambda: '*' in ''.join(l for l in self._pw('wpctl', 'status').split('\n')
+                                                 if 'greet' in l), 15, 0.1):
+            raise RuntimeError('WirePlumber did not take up the sink; see %s' % self.run_dir)
+        return self
+
+    def start_pulse(self):
+        """pipewire-pulse, PipeWire's PulseAudio server."""
+        self._spawn(['pipewire', '-c', 'pipewire-pulse.conf'], 'pipewire-pulse.log')
+        if not wait_until(lambda: os.path.exists(os.path.join(self.run_dir, 'pulse', 'native')), 10):
+            raise RuntimeError('pipewire-pulse did not start; see %s' % self.run_dir)
+
+    def stop(self):
+        for proc in reversed(self._procs):
+            if proc.poll() is None:
+                proc.terminate()
+                proc.wait(timeout=10)
+        self._procs = []
+
+
 def missing_tools(*tools):
     return [t for t in tools if shutil.which(t) is None]
