@@ -12,6 +12,8 @@ SETUP = (176, 82)
 SETUP_CLOSE = (82, 25, 71, 11) + SETUP
 SETUP_SET_MODE = (82, 7, 71, 11) + SETUP
 SETUP_SAVE_AS = (93, 64, 48, 9) + SETUP
+SETUP_DATE_WORDS = (6, 25, 71, 11) + SETUP
+DATE_WORDS_TITLE = 'Personalise the Date/Time Announcement'
 PLAY_MODE = (243, 126)
 PLAY_MODE_SERIALLY = (23, 35, 70, 16) + PLAY_MODE
 PLAY_MODE_OK = (179, 104, 50, 14) + PLAY_MODE
@@ -116,13 +118,29 @@ def setup_close(suite, manager):
     expect_files_kept(config, before)
 
 
-@window_case('Setup cancelled with Escape ends the run, files kept')
+@window_case('Date words cancelled with Escape, Setup active again; Setup cancelled with '
+             'Escape ends the run, files kept')
 def setup_escape(suite, manager):
     config = user_config(suite)
     before = kept_files(config)
-    result, notes = on_launch_window(
-        suite, in_setup(lambda driver, setup, notes: escape_key(driver, setup, manager), manager),
-        config)
+
+    def escape_twice(driver, setup, notes):
+        driver.click_control(setup, SETUP_DATE_WORDS)
+        words = driver.window(DATE_WORDS_TITLE)
+        check(words is not None, 'Modify Date Words opened no window')
+        check(driver.transient_for(words) == setup[0], 'the date words window is not transient '
+              'for the Setup window')
+        if manager:
+            check(driver.wait_active(words, managed=True), 'the date words window opened '
+                  'without the focus')
+        escape_key(driver, words, manager)
+        check(driver.gone(words), 'Escape left the date words window open')
+        if manager:
+            check(driver.wait_active(setup, managed=True), 'after the date words window, the '
+                  'Setup window is not active: focus %s, active %s' % (driver.focused(),
+                                                                        driver.active()))
+        escape_key(driver, setup, manager)
+    result, notes = on_launch_window(suite, in_setup(escape_twice, manager), config)
     expect_ended_from_setup(result, notes)
     expect_files_kept(config, before)
 
@@ -138,6 +156,8 @@ def set_mode_serially(suite, manager):
         chooser = driver.window('Play Mode')
         check(chooser is not None, 'Set Mode opened no "Play Mode" window')
         expect_placed_as_without_manager(suite, driver, chooser, manager)
+        check(driver.transient_for(chooser) == setup[0], '"Play Mode" is not transient for '
+              'the Setup window (%s) but for %s' % (setup[0], driver.transient_for(chooser)))
         driver.click_control(chooser, PLAY_MODE_SERIALLY)
         driver.click_control(chooser, PLAY_MODE_OK)
         check(driver.gone(chooser), 'OK left the "Play Mode" window open')

@@ -271,6 +271,13 @@ class Driver:
             left, _, top, _ = (int(v) for v in out.partition('=')[2].split(','))
         return window[1] - left, window[2] - top
 
+    def transient_for(self, window):
+        """The window `window` is transient for (WM_TRANSIENT_FOR), or None."""
+        out = subprocess.run(['xprop', '-id', str(window[0]), 'WM_TRANSIENT_FOR'], env=self.env,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             universal_newlines=True).stdout
+        return int(out.split('#')[1].strip(), 16) if '#' in out else None
+
     def stacking(self):
         """The managed windows, bottom first (_NET_CLIENT_LIST_STACKING)."""
         out = subprocess.run(['xprop', '-root', '_NET_CLIENT_LIST_STACKING'], env=self.env,
