@@ -2,6 +2,7 @@
 ("greet"), both living in one scratch folder, and on the X server, when asked, one of
 the window managers users log in to. Every process started here is listed in
 <root>/pids, so the calling shell script can end them even if this driver dies."""
+import glob
 import os
 import shutil
 import subprocess
@@ -15,10 +16,16 @@ _DROPPED = ('WAYLAND_DISPLAY', 'GDK_BACKEND', 'SDL_AUDIODRIVER', 'AUDIODEV', 'FA
 # The window managers the window cases run under, besides none at all: how each is
 # started on the private X server (`{bus}` marks one that wants a D-Bus session bus),
 # and the start of the name it gives itself (_NET_WM_NAME of its check window).
+# "mutter-wayland" is GNOME's Wayland session: Mutter as a headless Wayland
+# compositor with its own X server, Xwayland, which the program then uses.
+WAYLAND_DISPLAY = 'morrowby-wayland'
 WINDOW_MANAGERS = {
     'openbox': (['openbox', '--sm-disable'], 'openbox'),
     'xfwm4': (['{bus}', 'xfwm4', '--compositor=off', '--sm-client-disable'], 'xfwm4'),
     'mutter': (['{bus}', 'mutter', '--x11', '--replace', '--sm-disable'], 'mutter'),
+    'mutter-wayland': (['{bus}', 'mutter', '--headless', '--wayland', '--virtual-monitor',
+                        '1280x800', '--wayland-display=' + WAYLAND_DISPLAY, '--sm-disable'],
+                       'mutter'),
 }
 
 
@@ -45,6 +52,8 @@ class Servers:
         self._pulse_pid = None
         self.window_manager = None  # the name of the one running, None for none
         self._wm_procs = []
+        self._xvfb_display = None  # while Xwayland stands in for Xvfb
+        self._wayland_env = {}
 
     def track(self, pid):
         with open(os.path.join(self.root, 'pids'), 'a') as f:
@@ -59,6 +68,7 @@ class Servers:
                    LC_ALL='C.UTF-8')
         if self.display:
             env['DISPLAY'] = self.display
+        env.update(self._wayland_env)
         for key, value in changes.items():
             if value is None:
                 env.pop(key, None)
@@ -132,11 +142,32 @@ class Servers:
                                 stderr=log)
         self.track(proc.pid)
         self._wm_procs.append(proc)
+        if name == 'mutter-wayland' and not self._use_xwayland(proc, log.name):
+            self._stop_window_manager()
+            raise RuntimeError('mutter started no Xwayland; see %s' % log.name)
         if not wait_until(lambda: proc.poll() is None and
                           self.running_window_manager().lower().startswith(wm_name), 20, 0.1):
             self._stop_window_manager()
             raise RuntimeError('%s did not start; see %s/%s.log' % (name, self.root, name))
         self.window_manager = name
+
+    def _use_xwayland(self, proc, log):
+        """Points the X clients at the Xwayland that Mutter started (its display is in
+        the log; its cookie in the runtime folder), and the program at the compositor."""
+        def display():
+            with open(log) as f:
+                for line in f:
+                    if 'Using public X11 display' in line:
+                        return line.split('display')[1].split(',')[0].strip()
+            return None
+        number = wait_until(lambda: proc.poll() is not None or display(), 20, 0.1)
+        cookies = sorted(glob.glob(os.path.join(self.run_dir, '.mutter-Xwaylandauth.*')),
+                         key=os.path.getmtime)
+        if not isinstance(number, str) or not cookies:
+            return False
+        self._xvfb_display, self.display = self.display, number
+        self._wayland_env = {'XAUTHORITY': cookies[-1], 'WAYLAND_DISPLAY': WAYLAND_DISPLAY}
+        return True
 
     def running_window_manager(self):
         """The name the running window manager gives itself, '' when there is none."""
@@ -173,6 +204,8 @@ class Servers:
                     proc.wait()
         self._wm_procs = []
         self.window_manager = None
+        if self._xvfb_display:
+            self.display, self._xvfb_display, self._wayland_env = self._xvfb_display, None, {}
         # What a manager leaves on the root window would mislead the next one's users.
         for prop in ('_NET_SUPPORTING_WM_CHECK', '_NET_ACTIVE_WINDOW', '_NET_CLIENT_LIST',
                      '_NET_CLIENT_LIST_STACKING'):
