@@ -271,6 +271,9 @@ def typing_kept(suite, manager):
             order = driver.stacking()
             notes['above'] = (window[0] in order and term_window in order and
                               order.index(window[0]) > order.index(term_window))
+            main = driver.window('Daychime', limit=0)
+            notes['listed'] = main is not None and main[0] in order and \
+                'SKIP_TASKBAR' not in driver.property(main, '_NET_WM_STATE')
     try:
         result = suite.run(config, actions=[act])
     finally:
@@ -287,3 +290,4 @@ def typing_kept(suite, manager):
               'the line typed at %s did not run in the terminal' % name, result)
     if manager:
         check(notes['above'], 'the launch window is not above the terminal')
+        check(notes['listed'], 'the main window "Daychime" is not listed for the task bar')

@@ -114,7 +114,7 @@ class Session:
                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                     stderr=err)
         self.servers.track(proc.pid)
-        driver = Driver(self.servers.env(), proc, result)
+        driver = Driver(self.servers.env(), proc, result, wrapped=bool(fake_time))
         try:
             for action in actions:
                 action(driver)
@@ -140,11 +140,17 @@ def leave_at_launch(driver):
 class Driver:
     """The program's windows seen from outside, and real input through XTEST."""
 
-    def __init__(self, env, proc, result):
+    def __init__(self, env, proc, result, wrapped=False):
+        """`wrapped`: `proc` is faketime, which runs the program as its child."""
         self.env = env
         self.proc = proc
         self.result = result
+        self._wrapped = wrapped
         self.watch_focus = False  # note the focused window at every look
+        # Under a window manager, windows sit in frames, which xdotool miscounts.
+        self.framed = '#' in subprocess.run(
+            ['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], env=env, stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL, universal_newlines=True).stdout
         self.t0 = time.monotonic()
         self._waiter = threading.Thread(target=self._wait_for_exit, daemon=True)
         self._waiter.start()
@@ -165,7 +171,7 @@ class Driver:
         """[(window, x, y, width, height, title)] of the mapped top-level windows."""
         # --all: the windows of the program that have a name (without it, xdotool
         # takes either, and a window manager's frames have names too).
-        out = self.xdotool('search', '--all', '--onlyvisible', '--pid', str(self.proc.pid), '--name', '',
+        out = self.xdotool('search', '--all', '--onlyvisible', '--pid', str(self._program_pid()), '--name', '',
                            'getwindowgeometry', '--shell', '%@', 'getwindowname', '%@')
         self.result.windows_seen = out
         lines = out.split('\n')
@@ -179,9 +185,18 @@ class Driver:
         # The titles follow, one line per window, in the same order.
         return [tuple(self._corrected(w)) + (title,) for w, title in zip(windows, lines)]
 
+    def _program_pid(self):
+        if not self._wrapped:
+            return self.proc.pid
+        children = subprocess.run(['pgrep', '-P', str(self.proc.pid)], stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL, universal_newlines=True).stdout.split()
+        return int(children[0]) if children else self.proc.pid
+
     def _corrected(self, window):
         """xdotool counts a window's offset in a window manager's frame twice; xwininfo
         gives the true position on the screen."""
+        if not self.framed:
+            return window
         out = subprocess.run(['xwininfo', '-id', str(window[0])], env=self.env,
                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                              universal_newlines=True).stdout
@@ -263,19 +278,21 @@ class Driver:
 
     def frame_origin(self, window):
         """The screen position of the window's outer corner, its frame included."""
-        out = subprocess.run(['xprop', '-id', str(window[0]), '_NET_FRAME_EXTENTS'], env=self.env,
-                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                             universal_newlines=True).stdout
+        out = self.property(window, '_NET_FRAME_EXTENTS')
         left, top = 0, 0
         if '=' in out:
             left, _, top, _ = (int(v) for v in out.partition('=')[2].split(','))
         return window[1] - left, window[2] - top
 
+    def property(self, window, name):
+        """xprop's account of one property of `window`."""
+        return subprocess.run(['xprop', '-id', str(window[0]), name], env=self.env,
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              universal_newlines=True).stdout
+
     def transient_for(self, window):
         """The window `window` is transient for (WM_TRANSIENT_FOR), or None."""
-        out = subprocess.run(['xprop', '-id', str(window[0]), 'WM_TRANSIENT_FOR'], env=self.env,
-                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                             universal_newlines=True).stdout
+        out = self.property(window, 'WM_TRANSIENT_FOR')
         return int(out.split('#')[1].strip(), 16) if '#' in out else None
 
     def stacking(self):
