@@ -8,7 +8,7 @@ AUTOSTART_DIR = $(or $(XDG_CONFIG_HOME),$(HOME)/.config)/autostart
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build demo test sanitized-tests fuzz deps bench install autostart no-autostart package screenshots clean
+.PHONY: all build demo test sanitized-tests thread-sanitized-tests soak fuzz deps bench install autostart no-autostart package screenshots clean
 
 all: build
 
@@ -25,7 +25,7 @@ build: deps $(BUILD)/CMakeCache.txt
 demo: build
 	tools/demo.sh $(BUILD)/morrowby
 
-test: build sanitized-tests
+test: build sanitized-tests thread-sanitized-tests
 	cd $(BUILD) && ctest --output-on-failure
 
 # The unit tests once more, under AddressSanitizer and UndefinedBehaviorSanitizer.
@@ -33,6 +33,21 @@ sanitized-tests: deps
 	cmake -S . -B $(BUILD)-asan -DMORROWBY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	cmake --build $(BUILD)-asan -j $(JOBS) --target morrowby_logic_tests
 	$(BUILD)-asan/tests/morrowby_logic_tests --gtest_brief=1
+
+# The sound tests once more, under ThreadSanitizer: any report fails the run. Address
+# randomisation is turned off for it, since TSan's shadow memory needs fixed ranges.
+thread-sanitized-tests: deps
+	cmake -S . -B $(BUILD)-tsan -DMORROWBY_TSAN=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	cmake --build $(BUILD)-tsan -j $(JOBS) --target morrowby_sound_thread_tests
+	TSAN_OPTIONS="halt_on_error=1 exitcode=66" setarch $$(uname -m) -R \
+	  $(BUILD)-tsan/tests/morrowby_sound_thread_tests --gtest_brief=1
+
+# Saves killed with SIGKILL at random moments, SOAK_ROUNDS rounds for each way of
+# writing a list; prints how many rounds left a torn file. Not part of `make test`.
+SOAK_ROUNDS ?= 1000
+soak: build
+	MORROWBY_SOAK_ROUNDS=$(SOAK_ROUNDS) $(BUILD)/tests/morrowby_logic_tests \
+	  --gtest_filter='CrashSafety/KilledWhileSavingTest.*'
 
 # Each libFuzzer target for FUZZ_SECONDS on its seed corpus (tests/fuzz/corpus).
 fuzz:

@@ -5,7 +5,7 @@
 
 namespace morrowby {
 
-TApp::TApp(SoundService& sound) : sound_(sound) {
+TApp::TApp(Greeting& greeting) : greeting_(greeting) {
   SetClassName("Daychime");
   SetAppName("morrowby");
   // GTK takes the window class (WM_CLASS) from the display name.
@@ -13,7 +13,7 @@ TApp::TApp(SoundService& sound) : sound_(sound) {
 }
 
 bool TApp::OnInit() {
-  auto* window = new TWndw(sound_);
+  auto* window = new TWndw(greeting_);
   SetTopWindow(window);
   window->Show();
   window->SetupWindow();

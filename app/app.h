@@ -3,19 +3,19 @@
 
 #include <wx/app.h>
 
-#include "sound/sound_service.h"
+#include "app/greeting.h"
 
 namespace morrowby {
 
 class TApp : public wxApp {
  public:
-  // The sound service belongs to the caller and outlives the application object.
-  explicit TApp(SoundService& sound);
+  // The greeting belongs to the caller and outlives the application object.
+  explicit TApp(Greeting& greeting);
 
   bool OnInit() override;
 
  private:
-  SoundService& sound_;
+  Greeting& greeting_;
 };
 
 }  // namespace morrowby

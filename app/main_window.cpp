@@ -3,7 +3,6 @@
 // dispatches timer 0 and, at the end, the quit request.
 #include "app/main_window.h"
 
-#include "app/start_up.h"
 #include "resources/dialog_layouts.h"
 #include "ui/dialog.h"
 #include "ui/help_windows.h"
@@ -37,10 +36,10 @@ const MainCommand kCommands[] = {
 };
 }  // namespace
 
-TWndw::TWndw(SoundService& sound)
+TWndw::TWndw(Greeting& greeting)
     : wxFrame(nullptr, wxID_ANY, "Daychime", wxPoint(-100, -100), wxSize(0, 0),
               wxBORDER_NONE | wxMINIMIZE_BOX | wxCLOSE_BOX | wxSYSTEM_MENU),
-      sound_(sound),
+      greeting_(greeting),
       timer0_(this, kStartUpTimer),
       timer1_(this, kLaunchTimer) {
   SetName("Daychime");
@@ -56,7 +55,7 @@ TWndw::TWndw(SoundService& sound)
 }
 
 void TWndw::SetupWindow() {
-  start_time_ = PrepareRun();
+  start_time_ = greeting_.Time();
   timer0_.StartOnce(kStartUpDelayMs);
 }
 
@@ -69,7 +68,14 @@ void TWndw::OnTimer(wxTimerEvent& event) {
 
 void TWndw::StartUpTimer() {
   timer0_.Stop();
-  MakeGreetingSound(sound_, start_time_);
+  // The sound began with the process; until its last sample has been heard, look
+  // again shortly. The loop keeps turning meanwhile, so the desktop never sees the
+  // program as hung during a long song.
+  if (!greeting_.Played()) {
+    timer0_.StartOnce(kStartUpDelayMs);
+    return;
+  }
+  greeting_.Wait();
   ShowLaunchWindow();
   PostQuitRequest();
 }
@@ -85,8 +91,6 @@ void TWndw::LaunchTimer() {
 }
 
 void TWndw::ShowLaunchWindow() {
-  // No sound may still be playing while the button is on screen.
-  sound_.Drain();
   if (QuitRequested()) return;
   timer1_.StartOnce(kLaunchOfferMs);
   LaunchWindow = new TDlg4(this, kLaunchResource);

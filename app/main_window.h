@@ -1,14 +1,15 @@
 // TWndw, the main window: never seen (out of sight at -100, -100), it carries the
-// run. Its set-up takes the start-up time and loads the song list; timer 0 (10 ms)
-// makes the greeting sound and offers the launch button; timer 1 (2 s) ends the
-// launch window and opens the Setup window when the button was left pressed in.
+// run. The greeting (start-up time, song list, sound) began before it existed; timer 0
+// (10 ms) waits for that sound to have been played and offers the launch button;
+// timer 1 (2 s) ends the launch window and opens the Setup window when the button was
+// left pressed in.
 #pragma once
 
 #include <wx/frame.h>
 #include <wx/timer.h>
 
+#include "app/greeting.h"
 #include "sound/song_choice.h"
-#include "sound/sound_service.h"
 
 namespace morrowby {
 
@@ -19,9 +20,10 @@ extern TDlg4* LaunchWindow;
 
 class TWndw : public wxFrame {
  public:
-  explicit TWndw(SoundService& sound);
+  explicit TWndw(Greeting& greeting);
 
   // The set-up step; runs once, right after the window has been created and shown.
+  // Keeps the greeting's start-up time and starts timer 0.
   void SetupWindow();
 
   // Starts timer 1 and runs the launch window until it ends.
@@ -41,7 +43,7 @@ class TWndw : public wxFrame {
   void StartUpTimer();
   void LaunchTimer();
 
-  SoundService& sound_;
+  Greeting& greeting_;
   StartUpTime start_time_;
   wxTimer timer0_;
   wxTimer timer1_;

@@ -1,6 +1,6 @@
 // The steps of a run that need no window: taking the start-up time, recording the
 // start folder, loading the current song list, and making the greeting sound. The
-// main window runs them; so does a run without a display.
+// greeting runs them at the top of the program, before any window exists.
 #pragma once
 
 #include "sound/song_choice.h"

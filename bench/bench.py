@@ -80,6 +80,18 @@ def first_audible_frame(recorder, start, end):
     return None
 
 
+def private_dirty_kb(pid):
+    """Private_Dirty of a live process in kB; 0 once it has gone."""
+    try:
+        with open('/proc/%d/smaps_rollup' % pid) as f:
+            for line in f:
+                if line.startswith('Private_Dirty:'):
+                    return int(line.split()[1])
+    except (OSError, ValueError):
+        pass
+    return 0
+
+
 def cpu_seconds(pid):
     """CPU time of a live process's threads, from the scheduler's nanosecond counts
     (the tick counts in /proc/PID/stat are too coarse for a few milliseconds); None
@@ -144,25 +156,32 @@ class Bench:
         return delays
 
     def timed_run(self, command, env):
-        """(seconds to the first audible sample, peak RSS in kB, CPU seconds)."""
-        stats = os.path.join(self.root, 'time.txt')
+        """(seconds to the first audible sample, peak RSS in kB, peak private memory
+        in kB, CPU seconds) of one run of `command`. Private memory is the most
+        Private_Dirty that /proc/PID/smaps_rollup showed while it ran: the pages that
+        are the process's own, unlike the shared libraries counted in RSS."""
         self.recorder.settle(0.1)
         start = self.recorder.position()
         instant = time.monotonic()
-        subprocess.run(['/usr/bin/time', '-v', '-o', stats] + command, env=env, timeout=60,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL)
+        proc = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.servers.track(proc.pid)
+        private = 0
+        deadline = instant + 60
+        while True:
+            pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
+            if pid:
+                break
+            private = max(private, private_dirty_kb(proc.pid))
+            if time.monotonic() > deadline:
+                proc.kill()
+            time.sleep(0.002)
+        proc.returncode = os.waitstatus_to_exitcode(status)
         end = self.recorder.settle(0.3)
         heard = first_audible_frame(self.recorder, start, end)
         delay = None if heard is None else \
             (heard - self.timeline.frame_at(instant)) / RATE - self.offset
-        fields = {}
-        with open(stats) as f:
-            for line in f:
-                key, _, value = line.strip().rpartition(': ')
-                fields[key] = value
-        cpu = float(fields['User time (seconds)']) + float(fields['System time (seconds)'])
-        return delay, int(fields['Maximum resident set size (kbytes)']), cpu
+        return delay, usage.ru_maxrss, private, usage.ru_utime + usage.ru_stime
 
     def launch_wait_cpu(self):
         """(CPU seconds used from the launch window's appearance to the program's end,
@@ -220,7 +239,18 @@ def spread(values, unit, scale=1.0, digits=0):
         statistics.median(values), unit, min(values), max(values))
 
 
+def ratio(values, reference):
+    """Median over median, "-" when either has no sound."""
+    values = [v for v in values if v is not None]
+    reference = [v for v in reference if v is not None]
+    if not values or not reference or statistics.median(reference) <= 0:
+        return '-'
+    return '%.2f' % (statistics.median(values) / statistics.median(reference))
+
+
 def measure(bench, runs):
+    """The table's rows. The players take turns, round after round, so that a busy
+    moment of the machine falls on all of them alike."""
     players = [('morrowby (song mode)', [bench.binary],
                 bench.servers.env(XDG_CONFIG_HOME=bench.config.folder)),
                ('paplay FILE', ['paplay', bench.song], bench.servers.env())]
@@ -229,25 +259,34 @@ def measure(bench, runs):
     else:
         players.append(('canberra-gtk-play -f FILE', ['canberra-gtk-play', '-f', bench.song],
                         bench.servers.env()))
+    results = {name: [] for name, _, _ in players}
+    for _ in range(runs):
+        for name, command, env in players:
+            results[name].append(bench.timed_run(command, env))
+    first_sample = {name: [r[0] for r in rs] for name, rs in results.items()}
+    canberra = first_sample.get('canberra-gtk-play -f FILE', [])
+    paplay = first_sample['paplay FILE']
     rows = []
-    for name, command, env in players:
-        results = [bench.timed_run(command, env) for _ in range(runs)]
-        rows.append((name, spread([r[0] for r in results], 'ms', 1000),
-                     spread([r[1] for r in results], 'MB', 1 / 1024, 1),
-                     spread([r[2] for r in results], 'ms', 1000)))
+    for name, _, _ in players:
+        rs = results[name]
+        rows.append((name, spread(first_sample[name], 'ms', 1000),
+                     ratio(first_sample[name], canberra), ratio(first_sample[name], paplay),
+                     spread([r[1] for r in rs], 'MB', 1 / 1024, 1),
+                     spread([r[2] for r in rs], 'MB', 1 / 1024, 1),
+                     spread([r[3] for r in rs], 'ms', 1000)))
     waits = [w for w in (bench.launch_wait_cpu() for _ in range(3)) if w is not None]
     cpu = 'no launch window'
     if waits:
         cpu = '%s over %.2f s' % (spread([w[0] for w in waits], 'ms', 1000, 1),
                                   statistics.median(w[1] for w in waits))
-    rows.append(('morrowby, launch button wait', '-', '-', cpu))
+    rows.append(('morrowby, launch button wait', '-', '-', '-', '-', '-', cpu))
     if missing_tools('strace'):
         print('strace is not installed: no start-up phases')
     else:
         traced = [bench.start_phases() for _ in range(runs)]
         for phase in PHASES:
             rows.append(('  under strace: ' + phase, spread([t.get(phase) for t in traced], 'ms'),
-                         '-', '-'))
+                         '-', '-', '-', '-', '-'))
     return rows
 
 
@@ -267,11 +306,10 @@ def announcement_lines(bench, runs):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--root', required=True)
-    parser.add_argument('--runs', type=int, default=5)
+    parser.add_argument('--runs', type=int, default=9)
     parser.add_argument('binary')
     args = parser.parse_args()
-    missing = missing_tools('Xvfb', 'pulseaudio', 'parec', 'pacat', 'paplay', 'xdotool',
-                            '/usr/bin/time')
+    missing = missing_tools('Xvfb', 'pulseaudio', 'parec', 'pacat', 'paplay', 'xdotool')
     if missing:
         print('missing %s (tools/install-deps.sh --bench installs them)' % ' '.join(missing))
         return 1
@@ -284,8 +322,9 @@ def main():
         bench.stop()
     print('%d runs each of a 1 s 44.1 kHz mono WAV; calibration %.1f ms (%s) taken off'
           % (args.runs, 1000 * bench.offset, ', '.join('%.1f' % (1000 * d) for d in calibration)))
-    header = ('', 'start to first sample', 'peak RSS', 'CPU (user+sys)')
-    widths = [max(len(r[i]) for r in rows + [header]) for i in range(4)]
+    header = ('', 'start to first sample', 'to canberra', 'to paplay', 'peak RSS',
+              'peak private', 'CPU (user+sys)')
+    widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
     for row in [header] + rows:
         print('  '.join(cell.ljust(w) for cell, w in zip(row, widths)).rstrip())
     print('\n'.join(spoken))

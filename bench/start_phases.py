@@ -1,13 +1,16 @@
 """Where the time goes before the first sample, read from an strace of the real
 program (no tracing code in it): the milliseconds from its execve to
 
-  toolkit up          its connect to the X server's socket
-  main window shown   the first MapWindow request it sends there
-  set-up step         its first open of TOLVERA.INI
-  timer 0             its first open of the song file
+  settings read       its first open of TOLVERA.INI (the start of the greeting)
+  song opened         its first open of the song file
   device open         the connect to the sound server of the socket that then
                       carries the first samples
   first buffer        the first write of 1 kB or more on that socket
+  toolkit up          its connect to the X server's socket
+  main window shown   the first MapWindow request it sends there
+
+The greeting runs on its own thread from the top of the program, so the sound phases
+and the toolkit phases overlap.
 
 strace slows every system call down, so these are upper bounds, good for seeing
 which phase is large rather than for adding up to the untraced figure."""
@@ -17,8 +20,8 @@ import struct
 import subprocess
 
 TRACED = 'execve,connect,openat,write,writev,sendmsg,sendto'
-PHASES = ('toolkit up', 'main window shown', 'set-up step', 'timer 0', 'device open',
-          'first buffer')
+PHASES = ('settings read', 'song opened', 'device open', 'first buffer', 'toolkit up',
+          'main window shown')
 LARGE = 1024
 MAP_WINDOW = 8
 
@@ -108,9 +111,9 @@ def phases(log, song, settings, sound_socket):
             elif call == 'openat' and len(strings) == 1:
                 path = strings[0].decode('latin-1')
                 if path == settings:
-                    found.setdefault('set-up step', when)
+                    found.setdefault('settings read', when)
                 elif path == song:
-                    found.setdefault('timer 0', when)
+                    found.setdefault('song opened', when)
             elif call in ('write', 'writev', 'sendmsg', 'sendto'):
                 fd = _fd(args)
                 if fd == x_socket:

@@ -44,7 +44,6 @@ ClipImage FindClip(const ClipModule& module, ClipId id) {
 bool PlayClip(SoundService& sound, const ClipModule& module, ClipId id) {
   const ClipImage image = FindClip(module, id);
   if (image.data == nullptr) return false;
-  sound.Stop();
   sound.PlayImage(image.data, image.size);
   return true;
 }

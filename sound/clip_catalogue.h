@@ -64,7 +64,8 @@ struct ClipImage {
 ClipImage FindClip(const ClipModule& module, ClipId id);
 
 // Plays clip `id` from `module` and returns when it has been played: true when the
-// clip exists. A number without a clip returns false at once and stops nothing.
+// clip exists. A number without a clip returns false at once, and whatever is still
+// playing goes on.
 bool PlayClip(SoundService& sound, const ClipModule& module, ClipId id);
 
 }  // namespace morrowby

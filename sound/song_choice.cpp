@@ -52,7 +52,7 @@ void PlaySong(SoundService& sound, const StartUpTime& time) {
   const SongChoice choice = ChooseSong(SongList, time, RandomBelow);
   // The advanced position is on disk before the song starts, so a run cut short
   // during a long song still moves on next time.
-  if (choice.save_list) SaveSongList();
+  if (choice.save_list) SaveSongList(SaveOrigin::kRun);
   if (choice.slot >= 0 && !SongList.SlotEmpty(choice.slot))
     sound.PlayNamedSound(SongList.SlotText(choice.slot));
 }

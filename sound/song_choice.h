@@ -34,7 +34,8 @@ SongChoice ChooseSong(SongListRecord& list, const StartUpTime& time,
                       const std::function<int(int)>& random_below);
 
 // The whole song step of a run on the program's song list: chooses the slot, saves
-// the list in serial mode, then plays the slot unless it is empty.
+// the list in serial mode (never over a file longer than a list: the song plays all
+// the same), then plays the slot unless it is empty.
 void PlaySong(SoundService& sound, const StartUpTime& time);
 
 }  // namespace morrowby

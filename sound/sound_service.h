@@ -1,10 +1,12 @@
 // The sound service: the one seam between the program's sound logic and the sound
-// device. The program links only the SDL implementation; tests record requests.
+// device. The program links only the device implementation; tests record requests.
 //
 // Every request is synchronous for its caller and returns when all its samples have
 // been handed to the device, so consecutive requests play back to back with nothing
-// added between them. Failures (no device, no server, a file that is not audio) are
-// never fatal: the request is skipped, or for songs the default sound plays.
+// added between them. There is no stop request: nothing is ever being fed when the
+// next request begins, and stopping would only cut the queued tail of the last sound.
+// Failures (no device, no server, a file that is not audio) are never fatal: the
+// request is skipped, or for songs the default sound plays.
 #pragma once
 
 #include <cstddef>
@@ -27,10 +29,6 @@ class SoundService {
 
   // Holds the output silent for `milliseconds`, in sequence with the other requests.
   virtual void PlaySilence(int milliseconds) = 0;
-
-  // Ends a request still being fed. Samples already handed to the device finish
-  // playing, which is what lets consecutive requests join without a gap.
-  virtual void Stop() = 0;
 
   // Waits until nothing is playing any more.
   virtual void Drain() = 0;

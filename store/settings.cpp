@@ -2,6 +2,7 @@
 // the stored value is always the one on disk.
 #include "store/settings.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <pwd.h>
@@ -18,8 +19,9 @@ namespace {
 
 constexpr const char* kSection = "Morrowby";
 constexpr const char* kFileName = "TOLVERA.INI";
-// A settings file is a few hundred bytes; anything past this is not ours to parse.
-constexpr std::size_t kMaxSettingsBytes = 4 << 20;
+// A settings file is a few hundred bytes. One past this is refused, neither read in
+// part nor written, rather than risk losing what a partial read would leave out.
+constexpr std::size_t kMaxSettingsBytes = std::size_t{64} << 20;
 
 std::string ConfigFolder() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
@@ -32,15 +34,26 @@ std::string ConfigFolder() {
   return std::string(home) + "/.config";
 }
 
-// Loads the file into `ini`; returns the raw bytes read (empty when there is no file).
+// Loads the file into `ini`, its raw bytes into `text` (empty when there is no
+// file). False, with the reason, when the file is there but could not be taken in
+// whole: it could not be read, it is too large, or it holds a NUL byte (the parser
+// stops there). A write must then leave it alone.
 // Quotes are on so that a value with blanks at either end (a folder name may end in
 // one) is written quoted and read back whole.
-std::string Load(CSimpleIniA* ini) {
+bool Load(CSimpleIniA* ini, std::string* text, std::string* why) {
   ini->SetQuotes(true);
-  std::string text;
-  ReadFilePrefix(SettingsFilePath(), kMaxSettingsBytes, &text);
-  if (!text.empty()) ini->LoadData(text.data(), text.size());
-  return text;
+  const FileResult read = ReadFileWhole(SettingsFilePath(), kMaxSettingsBytes, text);
+  if (!read.ok && read.error != ENOENT) {
+    *why = "the file could not be read whole (" + read.reason + "); it is left as it is";
+    return false;
+  }
+  if (text->empty()) return true;
+  ini->LoadData(text->data(), text->size());
+  if (text->find('\0') != std::string::npos) {
+    *why = "the file holds a NUL byte; it is left as it is";
+    return false;
+  }
+  return true;
 }
 
 // Comment and blank lines after the file's last key or section header. The parser
@@ -68,7 +81,8 @@ std::string SettingsFilePath() { return ConfigFolder() + "/" + kFileName; }
 std::string ReadSetting(const std::string& key, std::size_t room) {
   if (room == 0) return std::string();
   CSimpleIniA ini;
-  Load(&ini);
+  std::string text, why;
+  Load(&ini, &text, &why);  // what could be read is used
   std::string value = ini.GetValue(kSection, key.c_str(), "");
   if (value.size() > room - 1) value.resize(room - 1);
   return value;
@@ -87,7 +101,8 @@ bool WriteSetting(const std::string& key, const std::string& value, std::string*
 
   CSimpleIniA ini;
   ini.SetSpaces(false);  // "Key=value", as the file has always been written
-  const std::string before = Load(&ini);
+  std::string before, why;
+  if (!Load(&ini, &before, &why)) return fail(why);
   ini.SetValue(kSection, key.c_str(), value.c_str());
   std::string after;
   ini.Save(after);

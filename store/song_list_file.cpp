@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 #include "store/settings.h"
 
@@ -32,26 +33,36 @@ bool LoadSongList(const std::string& path) {
   return true;
 }
 
-FileResult SaveSongList() {
+FileResult SaveSongList(SaveOrigin origin) {
+  FileResult result;
+  struct stat st;
   if (CurrentListPath.empty()) {
-    FileResult none;
-    none.reason = "no song list file has been chosen";
-    return none;
+    result.reason = "no song list file has been chosen";
+    return result;
   }
-  const SongListImage image = EncodeSongList(SongList);
-  FileResult result = ReplaceFile(
-      CurrentListPath, std::string(reinterpret_cast<const char*>(image.data()), image.size()));
+  if (origin == SaveOrigin::kRun && stat(CurrentListPath.c_str(), &st) == 0 &&
+      S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) > kSongListBytes) {
+    result.reason = "it holds " + std::to_string(st.st_size) +
+                    " bytes, more than a song list; it is left as it is";
+  } else {
+    const SongListImage image = EncodeSongList(SongList);
+    result = ReplaceFile(CurrentListPath,
+                         std::string(reinterpret_cast<const char*>(image.data()), image.size()));
+  }
   if (!result.ok)
     std::fprintf(stderr, "morrowby: cannot save the song list to %s: %s\n",
                  CurrentListPath.c_str(), result.reason.c_str());
   return result;
 }
 
-bool SetCurrentList(const std::string& path) {
-  if (path.size() > kMaxPathChars) return false;
+bool SetCurrentList(const std::string& path, std::string* reason) {
+  if (path.size() > kMaxPathChars) {
+    if (reason != nullptr)
+      *reason = "the path is longer than " + std::to_string(kMaxPathChars) + " bytes";
+    return false;
+  }
   CurrentListPath = path;
-  WriteSetting("CurFile", path);
-  return true;
+  return WriteSetting("CurFile", path, reason);
 }
 
 int CountSongs() { return CountSongs(SongList); }

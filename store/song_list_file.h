@@ -29,14 +29,23 @@ void OpenCurrentList();
 // not a regular file) leaves the record as it was; returns false then.
 bool LoadSongList(const std::string& path);
 
-// Writes the whole 818-byte record to CurrentListPath, replacing the file atomically.
-// Nothing is written, and the reason is returned, when CurrentListPath is empty, the
-// folder is missing, the existing file is read-only, or the disk is full.
-FileResult SaveSongList();
+// Who asks for a save: the user (Save, Save As, the play mode dialog's OK), or the
+// run itself (the serial position, with nobody there to be asked).
+enum class SaveOrigin { kUser, kRun };
+
+// Writes the whole 818-byte record to CurrentListPath (ReplaceFile: atomically where
+// the folder allows it, in place where only the file may be written). Nothing is
+// written, and the reason is returned, when CurrentListPath is empty, the folder is
+// missing, the existing file is read-only, or the disk is full; a save by the run
+// also leaves a file longer than the record alone (it is not a song list the user
+// chose to overwrite). A failure is told in one line on stderr.
+FileResult SaveSongList(SaveOrigin origin = SaveOrigin::kUser);
 
 // Makes `path` the current list file: CurrentListPath, and CurFile for the next run.
-// A path longer than 80 characters does not fit and is refused (returns false).
-bool SetCurrentList(const std::string& path);
+// A path longer than 80 characters does not fit and is refused (returns false,
+// nothing changed). When CurFile cannot be stored, the path is current for this run
+// only: returns false with the reason in `*reason` when it is given.
+bool SetCurrentList(const std::string& path, std::string* reason = nullptr);
 
 // Occupied slots of the program's song list.
 int CountSongs();

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Render Morrowby's built-in clips 601..682 and the table in docs/clips.md.
 
-Spoken clips come from Festival's HTS voice cmu_us_slt_arctic_hts; sox only
-resamples them to 22050 Hz.  Everything after that (trimming, loudness,
-fades, 8-bit conversion, the WAV layout) happens here, with no randomness,
-so two runs give byte-identical files.
+Spoken clips come from RHVoice's English voice "slt" (LGPL-2.1+); sox turns
+its 24 kHz output into 22050 Hz floats behind a 60 Hz high-pass.  Everything
+after that (thump control, levelling, limiting, trimming, the expander that
+makes pauses exact silence, fades, rounding to 8 bits, the WAV layout)
+happens here, with no randomness, so two runs give byte-identical files.
 
 Every clip is an 8-bit unsigned mono PCM WAV at 22050 Hz holding exactly a
 "fmt " chunk and a "data" chunk (plus one 0x80 pad byte after odd data).
@@ -21,19 +22,29 @@ import sys
 import tempfile
 
 RATE = 22050
-VOICE = "cmu_us_slt_arctic_hts"
-SPEED = 1.1            # HTS speech rate; 1.0 is the voice's own pace
-TARGET_DB = -18.0      # active RMS level of every spoken clip, dBFS
-PEAK_LIMIT_DB = -1.0   # no spoken sample louder than this
-TRIM_DB = -48.0        # envelope level (after levelling) that counts as sound
+VOICE = "slt"          # RHVoice voice; its data is LGPL-2.1+
+VOICE_RATE = 110       # RHVoice speech rate in percent; 100 is the voice's own
+GREETING_PITCH = 15    # percent higher for the greetings
+TARGET_DB = -10.0      # active RMS level of every spoken clip, dBFS
+LEVEL_FLOOR_DB = -10.9 # a clip the limiter cannot lift further may stay here
+PEAK_LIMIT_DB = -0.7   # limiter ceiling; rounding stays under -0.5 dBFS
+LIMIT_HOLD = 110       # 5 ms: the limiter averages its gain this far either side
+TRIM_DB = -52.0        # envelope level (of the voice) that counts as sound
 ENV_WINDOW = 110       # 5 ms envelope window
-MARGIN = 110           # 5 ms kept beyond the first/last sound
+MARGIN = 220           # 10 ms kept beyond the first/last sound
 MIN_SOUND = 220        # 10 ms: anything shorter above TRIM_DB is a blip
-FADE = 88              # 4 ms raised-cosine fade at each end
+EXPAND_DB = -50.0      # below this (in the voice) the expander works 1:4
+MUTE_DB = -60.0        # and below this it is exact silence
+FADE = 176             # 8 ms raised-cosine fade at each end
 BLOCK = 220            # 10 ms blocks for the active level
 GATE_DB = 30.0         # blocks this far below the loudest one are not "active"
 LOW_CUTOFF = 300.0     # Hz; the band where the voice's thumps sit
 LOW_HEADROOM_DB = 6.0  # how far the low band may rise over its typical level
+LIMIT_DEPTH = 9.0      # dB: the most the limiter may take off the loudest peaks
+LIFT_BELOW = 12.0      # dB under the loudest moment where upward compression
+LIFT_MAX = 15.0        # starts, and the most it raises anything
+LIFT_RATIOS = [1.0, 1.5, 2.0, 3.0, 4.0]   # tried in turn, gentlest first
+PHRASE_PAUSE = 0.04    # seconds under -45 dB that end a greeting's phrase
 PAD_BYTE = b"\x80"
 
 GAP_SAMPLES = 6640
@@ -52,22 +63,40 @@ MONTHS = ["January", "February", "March", "April", "May", "June", "July",
 DAYS = ["Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday",
         "Saturday"]
 
+# Two whole announcements written beside docs/clips.md for reviewers, in the
+# order the program plays them: the chime, "It's Monday the sixth of January,
+# six fifteen PM" (12-hour clock), and "It's Tuesday the fourth of March,
+# oh nine ten" (24-hour clock).
+ANNOUNCEMENTS = {
+    "announcement-12h.wav": [679, 671, 654, 677, 668, 677, 625, 677, 676,
+                             677, 641, 677, 677, 606, 677, 615, 677, 665],
+    "announcement-24h.wav": [672, 655, 677, 668, 677, 623, 677, 676, 677,
+                             643, 677, 677, 682, 609, 677, 682, 610],
+}
+
 
 class Spoken:
     """A clip rendered by the voice.
 
-    words: what the clip says (for the table).
-    text:  what the voice is given.
-    part:  if set, a slice of the words in `text`; only those are kept,
-           cut at the word boundaries the voice reports.  This gives a
-           word the prosody it has inside a sentence, or steers round a
-           bad rendering of the word said alone.
+    words:    what the clip says (for the table).
+    text:     what the voice is given.
+    phrase:   if set, only the first phrase of `text` is kept, cut in the
+              pause the voice makes at the first comma.  The phrase then has
+              the lively, leading-on melody of a sentence's opening rather
+              than the falling one of a word read out alone.
+    greeting: said a little higher, as a greeting rather than a reading.
     """
 
-    def __init__(self, words, text=None, part=None):
+    def __init__(self, words, text=None, phrase=False, greeting=False):
         self.words = words
         self.text = text if text is not None else words
-        self.part = part
+        self.phrase = phrase
+        self.greeting = greeting
+
+
+def greeting(words):
+    return Spoken(words, words.rstrip("!") + ", everyone.", phrase=True,
+                  greeting=True)
 
 
 def catalogue():
@@ -77,8 +106,6 @@ def catalogue():
         clips[601 + i] = Spoken(word)
     for i, word in enumerate(ORDINALS):
         clips[620 + i] = Spoken(word)
-    # Said alone, "fifth" overloads the voice's filter (the vowel clips).
-    clips[624] = Spoken("fifth", "May fifth.", part=slice(1, None))
     clips[639] = Spoken("twentieth")
     clips[640] = Spoken("thirtieth")
     for i, month in enumerate(MONTHS):
@@ -93,21 +120,21 @@ def catalogue():
     clips[667] = Spoken("o'clock")
     clips[668] = Spoken("the")
     # Spare greetings; nothing plays them yet.
-    clips[669] = Spoken("Good morning")
-    clips[670] = Spoken("Good afternoon")
-    clips[673] = Spoken("Good evening")
-    clips[674] = Spoken("Hello")
-    clips[675] = Spoken("Welcome")
-    # Two takes of "It's": said alone (falling, final), and cut from the
-    # start of a longer sentence (level, leading on).
+    clips[669] = greeting("Good morning!")
+    clips[670] = greeting("Good afternoon!")
+    clips[673] = greeting("Good evening!")
+    clips[674] = greeting("Hello!")
+    clips[675] = greeting("Welcome!")
+    # Two takes of "It's": said alone (falling, final), and the opening
+    # phrase of a longer sentence (level, leading on).
     clips[671] = Spoken("It's")
-    clips[672] = Spoken("It's", "It's ten o'clock.", part=slice(0, 1))
+    clips[672] = Spoken("It's", "It's, ten o'clock.", phrase=True)
     clips[676] = Spoken("of")
     clips[677] = "gap"
     clips[678] = "silence"
     clips[679] = "chime"
-    clips[680] = Spoken("Happy New Year!")
-    clips[681] = Spoken("Merry Christmas!")
+    clips[680] = greeting("Happy New Year!")
+    clips[681] = greeting("Merry Christmas!")
     clips[682] = Spoken("oh")
     assert sorted(clips) == list(range(601, 683))
     return clips
@@ -115,59 +142,33 @@ def catalogue():
 
 # ---------------------------------------------------------------- the voice
 
-def scheme_string(s):
-    return '"' + s.replace("\\", "\\\\").replace('"', '\\"') + '"'
+def xml_text(s):
+    return (s.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+            .replace("'", "&apos;").replace('"', "&quot;"))
 
 
-def render_voice(spoken, workdir):
-    """Run Festival once for all spoken clips.
-
-    Returns id -> (path of the voice's WAV, [(word, end seconds), ...]).
-    """
-    lines = [
-        "(voice_%s)" % VOICE,
-        "(set! hts_engine_params (append hts_engine_params"
-        " (list (list \"-r\" %s))))" % repr(SPEED),
-        "(define (morrowby_render text wavfile wordfile)",
-        "  (let ((utt (SynthText text)) (fd (fopen wordfile \"w\")))",
-        "    (utt.save.wave utt wavfile 'riff)",
-        "    (mapcar (lambda (w) (format fd \"%s %f\\n\" (item.name w)",
-        "                                 (item.feat w \"word_end\")))",
-        "            (utt.relation.items utt 'Word))",
-        "    (fclose fd)))",
-    ]
-    out = {}
-    for cid, clip in sorted(spoken.items()):
-        wav = os.path.join(workdir, "%d-voice.wav" % cid)
-        words = os.path.join(workdir, "%d-words.txt" % cid)
-        lines.append("(morrowby_render %s %s %s)" % (
-            scheme_string(clip.text), scheme_string(wav),
-            scheme_string(words)))
-        out[cid] = (wav, words)
-    script = os.path.join(workdir, "render.scm")
-    with open(script, "w") as f:
-        f.write("\n".join(lines) + "\n")
-    subprocess.run(["festival", "-b", script], check=True,
+def render_voice(clip, path):
+    """Run RHVoice for one clip; it writes a 24 kHz 16-bit WAV to `path`."""
+    cmd = ["RHVoice-test", "-p", VOICE, "-r", str(VOICE_RATE), "-o", path]
+    text = clip.text
+    if clip.greeting:
+        cmd.append("-s")
+        text = '<speak><prosody pitch="+%d%%">%s</prosody></speak>' % (
+            GREETING_PITCH, xml_text(text))
+    subprocess.run(cmd, input=text.encode("utf-8"), check=True,
                    stdout=subprocess.DEVNULL)
-    result = {}
-    for cid, (wav, words) in out.items():
-        if not os.path.exists(wav):
-            raise RuntimeError("the voice wrote nothing for clip %d" % cid)
-        ends = []
-        with open(words) as f:
-            for line in f:
-                name, end = line.rsplit(None, 1)
-                ends.append((name, float(end)))
-        result[cid] = (wav, ends)
-    return result
+    if not os.path.exists(path) or os.path.getsize(path) <= 44:
+        raise RuntimeError("the voice wrote nothing")
 
 
-def resample(path, workdir):
-    """Mono 22050 Hz float samples of a WAV file, via sox (no dither)."""
+def load(path):
+    """Mono 22050 Hz float samples of a WAV file, 60 Hz high-passed, via sox
+    (no dither)."""
     raw = path + ".f32"
     subprocess.run(["sox", "-D", "-R", "-V1", path,
                     "-t", "raw", "-e", "floating-point", "-b", "32", "-L",
-                    raw, "channels", "1", "rate", "-v", str(RATE)],
+                    raw, "channels", "1", "highpass", "60",
+                    "rate", "-v", str(RATE)],
                    check=True)
     samples = array.array("f")
     with open(raw, "rb") as f:
@@ -175,6 +176,23 @@ def resample(path, workdir):
     if sys.byteorder != "little":
         samples.byteswap()
     return [float(x) for x in samples]
+
+
+def first_phrase(x):
+    """The samples up to the middle of the first pause after the first
+    sound: the pause the voice makes at a comma."""
+    env = envelope(x)
+    thr = 10.0 ** (-45.0 / 20.0)
+    need = int(PHRASE_PAUSE * RATE)
+    sounding, quiet = False, 0
+    for i, e in enumerate(env):
+        if e >= thr:
+            if sounding and quiet >= need:
+                return x[:i - quiet // 2]
+            sounding, quiet = True, 0
+        elif sounding:
+            quiet += 1
+    raise RuntimeError("no pause after the first phrase")
 
 
 # ------------------------------------------------------------ measurements
@@ -277,27 +295,6 @@ def fade_ends(x, length=FADE):
     return x
 
 
-def level(x):
-    """Scale to TARGET_DB active RMS, keeping the peak at or below
-    PEAK_LIMIT_DB.  Returns (samples, True if the peak limit cut the gain)."""
-    gain = 10.0 ** (TARGET_DB / 20.0) / active_rms(x)
-    peak = max(abs(v) for v in x)
-    limit = 10.0 ** (PEAK_LIMIT_DB / 20.0)
-    limited = peak * gain > limit
-    if limited:
-        gain = limit / peak
-    return [v * gain for v in x], limited
-
-
-def cut_words(x, ends, part):
-    """Keep the words `part` (a slice) of a rendering whose words end at
-    the times `ends` (seconds)."""
-    first, stop = part.start or 0, part.stop
-    a = int(round(ends[first - 1] * RATE)) if first > 0 else 0
-    b = int(round(ends[stop - 1] * RATE)) if stop is not None else len(x)
-    return x[a:b]
-
-
 def lowpass(x, cutoff=LOW_CUTOFF):
     """Zero-phase low-pass: a 2nd-order Butterworth run forwards and back."""
     w = 2.0 * math.pi * cutoff / RATE
@@ -342,15 +339,130 @@ def tame_thumps(x):
     return [v - (1.0 - g) * lo for v, g, lo in zip(x, smooth, low)]
 
 
+def limit(x, ceiling):
+    """Look-ahead limiter: no sample comes out louder than `ceiling`.
+
+    The gain each sample needs is taken at its lowest within 2 LIMIT_HOLD
+    samples either side and then averaged over LIMIT_HOLD samples either
+    side.  Every average then only holds gains at or below the one its
+    own sample needs, so the ceiling is never passed, and the gain moves
+    over tens of milliseconds rather than bending single waves.
+    """
+    need = [min(1.0, ceiling / abs(v)) if v else 1.0 for v in x]
+    if min(need) >= 1.0:
+        return list(x)
+    gain = moving_mean(moving_min(need, 4 * LIMIT_HOLD + 1),
+                       2 * LIMIT_HOLD + 1)
+    return [v * g for v, g in zip(x, gain)]
+
+
+def expand(x):
+    """Downward expander: where the envelope is under EXPAND_DB the signal
+    is turned down 1:4, and under MUTE_DB it is exact silence.
+
+    This is what keeps pauses and word tails at exact rest in 8 bits:
+    voice noise and the last breath of a word would otherwise round to
+    one step either side of 128, a hiss heard as a "th".
+    """
+    env = envelope(x)
+    gain = []
+    for e in env:
+        level_db = db(e)
+        if level_db >= EXPAND_DB:
+            gain.append(1.0)
+        elif level_db <= MUTE_DB:
+            gain.append(0.0)
+        else:
+            gain.append(10.0 ** (3.0 * (level_db - EXPAND_DB) / 20.0))
+    # Open at once (the highest gain within 5 ms either side), close
+    # smoothly (averaged over 5 ms), so no onset is clipped.
+    half = ENV_WINDOW // 2
+    opened = [-g for g in moving_min([-g for g in gain], 2 * half + 1)]
+    smooth = moving_mean(opened, ENV_WINDOW)
+    return [v * g for v, g in zip(x, smooth)]
+
+
+def lift_quiet(x, ratio):
+    """Upward compression at `ratio`, above LOW_CUTOFF: sounds quieter
+    than LIFT_BELOW dB under the loudest moment of the clip are raised
+    towards it, by at most LIFT_MAX dB.  Under EXPAND_DB the lift fades out again, so the
+    voice's noise and the expanded tails are not raised.
+
+    Words made mostly of weak fricatives ("fifth", "sixth", "twelfth")
+    need it to reach the common level: their vowel is short, and the
+    limiter alone would flatten it long before the "f" and "th" were
+    loud enough.  Other words get none (ratio 1).
+    """
+    if ratio <= 1.0:
+        return x
+    env = envelope(x, BLOCK)
+    top = db(max(env))
+    knee = top - LIFT_BELOW
+    gain = []
+    for e in env:
+        level_db = db(e)
+        lift = min(LIFT_MAX, max(0.0, (knee - level_db) * (1.0 - 1.0 / ratio)))
+        if level_db < EXPAND_DB:
+            lift *= max(0.0, (level_db - MUTE_DB) / (EXPAND_DB - MUTE_DB))
+        gain.append(10.0 ** (lift / 20.0))
+    smooth = moving_mean(gain, 2 * BLOCK)
+    # Only the band over LOW_CUTOFF is lifted: fricatives live there, and
+    # lifting the voice's low rumble under them would make a thump.
+    low = lowpass(x)
+    return [lo + (v - lo) * g for v, lo, g in zip(x, low, smooth)]
+
+
+def level(x):
+    """(8-bit samples, their active RMS in dBFS) of `x` brought as near
+    TARGET_DB as the limiter allows with at most LIMIT_DEPTH dB more gain
+    than plain levelling would give.
+
+    The gain is found by measuring the finished clip: the limiter takes
+    back part of each step up, so a few rounds are needed.
+    """
+    ceiling = 10.0 ** (PEAK_LIMIT_DB / 20.0)
+    plain = TARGET_DB - db(active_rms(x))
+    gain_db, tried, best = plain, [], None
+    for _ in range(12):
+        data = to_u8(limit([v * 10.0 ** (gain_db / 20.0) for v in x],
+                           ceiling))
+        got = db(active_rms(u8_to_float(data)))
+        if best is None or abs(got - TARGET_DB) < abs(best[1] - TARGET_DB):
+            best = (data, got)
+        if abs(got - TARGET_DB) < 0.05:
+            break
+        tried.append((gain_db, got))
+        # The level rises less than the gain where the limiter works:
+        # step by the slope of the last two tries (a secant step).
+        slope = 1.0
+        if len(tried) > 1:
+            (g0, l0), (g1, l1) = tried[-2], tried[-1]
+            if g1 != g0 and l1 != l0:
+                slope = min(1.0, max(0.1, (l1 - l0) / (g1 - g0)))
+        gain_db = min(plain + LIMIT_DEPTH,
+                      gain_db + (TARGET_DB - got) / slope)
+        if gain_db == tried[-1][0]:
+            break
+    return best
+
+
 def make_spoken(x):
-    """Voice output (float, 22050 Hz) -> finished float samples."""
+    """Voice output (float, 22050 Hz) -> (finished 8-bit samples, the
+    upward compression ratio it needed).
+
+    Trim, expander and fades work on the voice's own level, where its
+    noise floor sits well under EXPAND_DB, so no gain can lift that noise
+    into the clip.
+    """
     if max(abs(v) for v in x) >= 0.98:
         raise RuntimeError("the voice clipped; try other words around it")
-    x = tame_thumps(x)
-    x, _ = level(x)          # rough level first so TRIM_DB means the same
-    x = trim(x)              # for every clip
-    x, limited = level(x)    # exact level of what is kept
-    return fade_ends(x), limited
+    x = fade_ends(expand(trim(tame_thumps(x))))
+    for ratio in LIFT_RATIOS:
+        data, got = level(lift_quiet(x, ratio))
+        if got >= LEVEL_FLOOR_DB:
+            return data, ratio
+    raise RuntimeError("cannot reach %g dBFS active RMS (%.2f)"
+                       % (LEVEL_FLOOR_DB, got))
 
 
 # --------------------------------------------------------------- the chime
@@ -394,6 +506,7 @@ def make_chime():
 # ----------------------------------------------------------------- output
 
 def to_u8(x):
+    """Plain rounding to 8 bits: no dither, which would only add hiss."""
     out = bytearray(len(x))
     for i, v in enumerate(x):
         q = 128 + int(math.floor(v * 128.0 + 0.5))
@@ -413,27 +526,114 @@ def wav_bytes(data):
     return b"RIFF" + struct.pack("<I", len(body)) + body
 
 
-def write_table(path, rows):
+def peak_db(data):
+    return db(max(abs(b - 128) for b in data) / 128.0)
+
+
+def package_version(name):
+    try:
+        out = subprocess.run(["dpkg-query", "-W", "-f=${Version}", name],
+                             check=True, capture_output=True, text=True)
+        return out.stdout.strip()
+    except (OSError, subprocess.CalledProcessError):
+        return "unknown"
+
+
+def write_doc(path, rows, announcements):
+    def fmt(v):
+        return "—" if v == float("-inf") else "%.1f" % v
+
     lines = [
         "# Built-in clips",
         "",
         "Written by `tools/make_clips.sh`; do not edit by hand.",
         "",
-        "All clips: 8-bit unsigned mono PCM WAV, 22050 Hz.  Levels are dB",
-        "relative to a full-scale square wave (RMS 128 steps from 128).",
-        "*Active* RMS counts only the 10 ms blocks within %g dB of the"
+        "## The voice",
+        "",
+        "The spoken clips are RHVoice's English voice **%s** (Debian packages"
+        % VOICE,
+        "`rhvoice` %s and `rhvoice-english` %s), at speech rate %d%%."
+        % (package_version("rhvoice"), package_version("rhvoice-english"),
+           VOICE_RATE),
+        "The voice data is under the **GNU LGPL 2.1 or later** (Debian's",
+        "`/usr/share/doc/rhvoice-english/copyright`, section `data/*`),",
+        "which allows shipping the rendered clips inside the program.  The",
+        "package's other English voices `lyubov` and `evgeniy-eng` are",
+        "CC-BY-NC-ND (non-commercial) and must not be used; MBROLA voices",
+        "are non-commercial as well.",
+        "",
+        "The greetings (669, 670, 673, 674, 675, 680, 681) are the opening",
+        "phrase of \"..., everyone.\", cut in the voice's pause at the comma",
+        "and said %d%% higher, so they lead on like a greeting rather than"
+        % GREETING_PITCH,
+        "fall like a word read from a list.  671 is \"It's\" said alone, 672",
+        "the opening phrase of \"It's, ten o'clock.\"  The chime (679) is",
+        "synthesised here; the gap (677) and silence (678) are all 128.",
+        "",
+        "## Remaking them",
+        "",
+        "    tools/make_clips.sh",
+        "",
+        "It installs `rhvoice`, `rhvoice-english`, `sox` and `python3` if they",
+        "are missing.  RHVoice is in Debian's `contrib`/`non-free` sections,",
+        "which a default machine does not enable: the script says so, adds a",
+        "temporary apt sources file for them, installs, then removes the file",
+        "and refreshes the package lists again.  Nothing is needed at build or",
+        "test time: the clips are committed.  Two runs give byte-identical",
+        "files; the script prints the sha256 of the 82 files in id order",
+        "(`cat resources/clips/6*.wav | sha256sum`).",
+        "",
+        "## The 8-bit conversion",
+        "",
+        "After the voice: a 60 Hz high-pass and resampling to 22050 Hz",
+        "(sox); word-final low thumps held to %g dB over the voice's typical"
+        % LOW_HEADROOM_DB,
+        "level below %g Hz.  Then, on the voice's own level (where its noise"
+        % LOW_CUTOFF,
+        "floor lies under -60 dBFS): a trim at %g dBFS keeping %d ms; a"
+        % (TRIM_DB, round(MARGIN * 1000 / RATE)),
+        "downward expander (1:4 under %g dBFS, exact silence under %g dBFS)"
+        % (EXPAND_DB, MUTE_DB),
+        "so pauses and word tails are exact 128; %d ms raised-cosine fades."
+        % round(FADE * 1000 / RATE),
+        "Last, the gain that brings the finished clip to %g dBFS active RMS,"
+        % TARGET_DB,
+        "with a look-ahead limiter (ceiling %g dBFS, gain averaged over"
+        % PEAK_LIMIT_DB,
+        "%d ms) and plain rounding to 8 bits (no dither, no noise shaping)."
+        % round(2 * LIMIT_HOLD * 1000 / RATE),
+        "A few words made mostly of weak fricatives cannot get there with",
+        "at most %g dB of limiting; for those only, the quiet sounds are"
+        % LIMIT_DEPTH,
+        "lifted above %g Hz by upward compression (column *lift*), the" % LOW_CUTOFF,
+        "gentlest ratio that reaches at least %g dBFS." % LEVEL_FLOOR_DB,
+        "",
+        "Levels are dB relative to a full-scale square wave (RMS 128 steps",
+        "from 128).  *Active* RMS counts only the 10 ms blocks within %g dB"
         % GATE_DB,
-        "loudest block; spoken clips are levelled to %g dBFS on it." % TARGET_DB,
+        "of the loudest block.  The chime stays at its own level.",
+        "",
+        "## Two announcements",
+        "",
+        "Clips joined with nothing between them, as the program plays them",
+        "(8-bit, 22050 Hz, like the clips):",
+        "",
+    ]
+    for name, (ids, n) in sorted(announcements.items()):
+        lines.append("- `%s` (%.2f s): %s" % (
+            name, n / RATE, ", ".join(str(i) for i in ids)))
+    lines += [
+        "",
+        "## The clips",
         "",
         "| id | words | samples | seconds | RMS dBFS (active) "
-        "| RMS dBFS (whole) |",
-        "|---:|---|---:|---:|---:|---:|",
+        "| RMS dBFS (whole) | peak dBFS | lift |",
+        "|---:|---|---:|---:|---:|---:|---:|---:|",
     ]
-    for cid, words, n, act, whole in rows:
-        def fmt(v):
-            return "—" if v == float("-inf") else "%.1f" % v
-        lines.append("| %d | %s | %d | %.3f | %s | %s |" % (
-            cid, words, n, n / RATE, fmt(act), fmt(whole)))
+    for cid, words, n, act, whole, peak, ratio in rows:
+        lift = "—" if not ratio or ratio <= 1.0 else "%g:1" % ratio
+        lines.append("| %d | %s | %d | %.3f | %s | %s | %s | %s |" % (
+            cid, words, n, n / RATE, fmt(act), fmt(whole), fmt(peak), lift))
     with open(path, "w") as f:
         f.write("\n".join(lines) + "\n")
 
@@ -443,26 +643,24 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--out", default=os.path.join(root, "resources", "clips"))
     ap.add_argument("--doc", default=os.path.join(root, "docs", "clips.md"))
+    ap.add_argument("--announcements", default=os.path.join(root, "docs"),
+                    help="folder for the two rendered announcements")
     args = ap.parse_args()
 
     clips = catalogue()
     spoken = {k: v for k, v in clips.items() if isinstance(v, Spoken)}
-    samples = {}
-    limited = []
+    samples, lifted = {}, {}
     with tempfile.TemporaryDirectory(prefix="morrowby-clips-") as work:
-        voiced = render_voice(spoken, work)
         for cid, clip in sorted(spoken.items()):
-            wav, ends = voiced[cid]
-            x = resample(wav, work)
-            if clip.part is not None:
-                x = cut_words(x, [end for _, end in ends], clip.part)
+            path = os.path.join(work, "%d-voice.wav" % cid)
             try:
-                x, was_limited = make_spoken(x)
+                render_voice(clip, path)
+                x = load(path)
+                if clip.phrase:
+                    x = first_phrase(x)
+                samples[cid], lifted[cid] = make_spoken(x)
             except RuntimeError as e:
                 raise SystemExit("clip %d (%r): %s" % (cid, clip.text, e))
-            samples[cid] = to_u8(x)
-            if was_limited:
-                limited.append(cid)
     samples[677] = bytes([128]) * GAP_SAMPLES
     samples[678] = bytes([128]) * SILENCE_SAMPLES
     samples[679] = to_u8(make_chime())
@@ -476,19 +674,37 @@ def main():
         x = u8_to_float(data)
         words = clips[cid].words if cid in spoken else "(%s)" % clips[cid]
         rows.append((cid, words, len(data), db(active_rms(x)),
-                     db(whole_rms(x))))
-    write_table(args.doc, rows)
+                     db(whole_rms(x)), peak_db(data), lifted.get(cid)))
 
-    levels = [r[3] for r in rows if r[0] in spoken]
+    made = {}
+    os.makedirs(args.announcements, exist_ok=True)
+    for name, ids in ANNOUNCEMENTS.items():
+        data = b"".join(samples[i] for i in ids)
+        with open(os.path.join(args.announcements, name), "wb") as f:
+            f.write(wav_bytes(data))
+        made[name] = (ids, len(data))
+    write_doc(args.doc, rows, made)
+
+    digest = subprocess.run(
+        ["sha256sum"], input=b"".join(
+            open(os.path.join(args.out, "%d.wav" % c), "rb").read()
+            for c in sorted(clips)),
+        check=True, capture_output=True).stdout.decode().split()[0]
+    said = [r for r in rows if r[0] in spoken]
+    levels = [r[3] for r in said]
     print("wrote %d clips to %s" % (len(rows), args.out))
-    print("spoken active RMS: %.2f .. %.2f dBFS (target %g)" % (
-        min(levels), max(levels), TARGET_DB))
-    off = [r for r in rows if r[0] in spoken and abs(r[3] - TARGET_DB) > 2.0]
-    for cid in limited:
-        print("note: clip %d gain held back by the peak limit" % cid)
+    print("spoken active RMS: %.2f .. %.2f dBFS (target %g); loudest peak"
+          " %.2f dBFS" % (min(levels), max(levels), TARGET_DB,
+                          max(r[5] for r in said)))
+    for cid in sorted(lifted):
+        if lifted[cid] > 1.0:
+            print("clip %d: quiet sounds lifted %g:1" % (cid, lifted[cid]))
+    print("sha256 of the clip set (601..682 in order): %s" % digest)
+    off = [r for r in said
+           if not LEVEL_FLOOR_DB <= r[3] <= TARGET_DB + 0.05 or r[5] > -0.5]
     for r in off:
-        print("WARNING: clip %d is %.1f dBFS, more than 2 dB off target"
-              % (r[0], r[3]), file=sys.stderr)
+        print("WARNING: clip %d is %.1f dBFS active, peak %.1f dBFS"
+              % (r[0], r[3], r[5]), file=sys.stderr)
     return 1 if off else 0
 
 

@@ -88,7 +88,13 @@ bool TDlg2::SaveListAs() {
     CurrentListPath = previous;
     return false;
   }
-  SetCurrentList(path);
+  // The list is in the new file, which stays current for this run; the next run
+  // would open the old one, and the user must know that.
+  std::string why;
+  if (!SetCurrentList(path, &why)) {
+    ReportCurrentListFailure(this, path, why);
+    return false;
+  }
   return true;
 }
 

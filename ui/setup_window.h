@@ -20,8 +20,9 @@ class TDlg2 : public TDialog {
   void CmClose();      // 1: ends the program
 
   // Asks where the list goes and writes it there, making that file the current list.
-  // Returns true when the list was written. A cancel writes and changes nothing; a
-  // failed write is reported and leaves the current list file as it was.
+  // Returns true when the list was written and recorded for the next run. A cancel
+  // writes and changes nothing; a failed write is reported and leaves the current list
+  // file as it was; a list written but not recorded (CurFile) is reported too.
   bool SaveListAs();
 
  protected:

@@ -3,6 +3,10 @@
 // file has been opened.
 #include "ui/song_list_editor.h"
 
+#include <wx/utils.h>
+
+#include <algorithm>
+
 #include "store/song_list_file.h"
 #include "store/song_list_tidy.h"
 #include "ui/byte_text.h"
@@ -45,7 +49,10 @@ bool TDlg1::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
 wxTextCtrl* TDlg1::Box(int slot) { return dynamic_cast<wxTextCtrl*>(FindWindow(kFirstBox + slot)); }
 
 void TDlg1::SetupWindow() {
-  for (int i = 0; i < kSlotCount; ++i) Box(i)->SetMaxLength(kMaxPathChars);
+  for (int i = 0; i < kSlotCount; ++i) {
+    Box(i)->SetMaxLength(kMaxPathChars);
+    Box(i)->Bind(wxEVT_TEXT, &TDlg1::OnBoxText, this);
+  }
   FillBoxesFromList();
   // The layout follows the mode the list had when the window opened; a list opened
   // later with another mode shows in it the next time.
@@ -67,7 +74,29 @@ void TDlg1::CopyBoxesToList() {
 }
 
 void TDlg1::FillBoxesFromList() {
-  for (int i = 0; i < kSlotCount; ++i) Box(i)->ChangeValue(ToWxText(SongList.SlotText(i)));
+  for (int i = 0; i < kSlotCount; ++i) ShowInBox(i, SongList.SlotText(i));
+}
+
+void TDlg1::ShowInBox(int slot, const std::string& text) {
+  accepted_[slot] = ToWxText(text);
+  Box(slot)->ChangeValue(accepted_[slot]);
+}
+
+void TDlg1::OnBoxText(wxCommandEvent& event) {
+  const int slot = event.GetId() - kFirstBox;
+  if (slot < 0 || slot >= kSlotCount) return;
+  wxTextCtrl* box = Box(slot);
+  const wxString now = box->GetValue();
+  if (FromWxText(now).size() <= kMaxPathChars) {
+    accepted_[slot] = now;
+    return;
+  }
+  // The caret goes back to where the refused text would have started.
+  const long grown = static_cast<long>(now.length()) - static_cast<long>(accepted_[slot].length());
+  const long caret = std::max(0L, box->GetInsertionPoint() - std::max(0L, grown));
+  box->ChangeValue(accepted_[slot]);
+  box->SetInsertionPoint(std::min(caret, box->GetLastPosition()));
+  wxBell();
 }
 
 void TDlg1::CmAddSong() {
@@ -91,7 +120,7 @@ void TDlg1::CmAddSong() {
   }
   if (!PickSongFile()) return;
   SongList.SetSlotText(slot, LastChosenFile);
-  Box(slot)->ChangeValue(ToWxText(LastChosenFile));
+  ShowInBox(slot, LastChosenFile);
   ++SongList.SongCount;
 }
 
@@ -114,6 +143,17 @@ void TDlg1::CmOpenFile() {
   std::string path;
   // Nothing chosen: the boxes keep what the user has typed.
   if (!ChooseStorablePath(this, options, &path)) return;
+  // Any other size is not a list this program wrote (a sound file picked by mistake),
+  // and the next save would put the list in its place.
+  const long long size = FileSize(path);
+  if (size >= 0 && size != static_cast<long long>(kSongListBytes) &&
+      !Prompts().AskYesNo(this,
+                          "The file " + path + " holds " + std::to_string(size) +
+                              " bytes; a Song List holds " + std::to_string(kSongListBytes) +
+                              ".\nIf you open it as the Song List, saving will replace its "
+                              "contents.\nOpen it all the same?",
+                          "Open File"))
+    return;
   if (!LoadSongList(path)) {
     // The file stays out of use: making it current would let Save overwrite it with
     // a list it never held.
@@ -121,7 +161,8 @@ void TDlg1::CmOpenFile() {
                           wxICON_EXCLAMATION);
     return;
   }
-  SetCurrentList(path);
+  std::string why;
+  if (!SetCurrentList(path, &why)) ReportCurrentListFailure(this, path, why);
   FillBoxesFromList();
 }
 

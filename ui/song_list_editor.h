@@ -1,12 +1,16 @@
 // TDlg1, the song list editor: ten boxes, one per slot of the program's song list
 // (seven, labelled with the days, in day-of-the-week mode). It edits the SongList
 // record in memory and never writes the list file; its OK sets ListModified so that
-// the Setup window offers to save.
+// the Setup window offers to save. A box takes at most a slot's 80 bytes of UTF-8:
+// an edit past that is refused whole, with the bell, as typing past 80 characters is.
 #pragma once
 
 #include <wx/textctrl.h>
 
+#include <array>
+
 #include "resources/dialog_layouts.h"
+#include "store/song_list.h"
 #include "ui/dialog.h"
 
 namespace morrowby {
@@ -35,8 +39,12 @@ class TDlg1 : public TDialog {
  private:
   void CopyBoxesToList();
   void FillBoxesFromList();
+  void ShowInBox(int slot, const std::string& text);
+  // Refuses an edit that would take a box past a slot's 80 bytes.
+  void OnBoxText(wxCommandEvent& event);
 
   bool day_layout_ = false;  // seven day slots shown, as the window opened
+  std::array<wxString, kSlotCount> accepted_;  // each box's text as last accepted
 };
 
 }  // namespace morrowby

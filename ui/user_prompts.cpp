@@ -49,6 +49,12 @@ class RealPrompts : public UserPrompts {
                         wxOK | (icon != 0 ? icon : wxICON_NONE));
     box.ShowModal();
   }
+
+  bool AskYesNo(wxWindow* owner, const std::string& text, const std::string& caption) override {
+    wxMessageDialog box(owner, ToWxText(text), ToWxText(caption),
+                        wxYES_NO | wxNO_DEFAULT | wxICON_QUESTION);
+    return box.ShowModal() == wxID_YES;
+  }
 };
 
 UserPrompts* prompts_in_use = nullptr;
@@ -105,6 +111,14 @@ void ReportSaveFailure(wxWindow* owner, const std::string& path, const std::stri
   Prompts().ShowMessage(owner,
                         "The Song List could not be saved to " + path + ":\n" + reason +
                             "\nYour changes are still here; you can save them elsewhere.",
+                        kErrorCaption, wxICON_EXCLAMATION);
+}
+
+void ReportCurrentListFailure(wxWindow* owner, const std::string& path, const std::string& reason) {
+  Prompts().ShowMessage(owner,
+                        "The Song List is now " + path +
+                            ", but Morrowby could not record that for the next log-in:\n" + reason +
+                            "\nThe next log-in will open the list it opened before.",
                         kErrorCaption, wxICON_EXCLAMATION);
 }
 

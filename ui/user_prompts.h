@@ -35,6 +35,9 @@ class UserPrompts {
   // wxICON_EXCLAMATION or 0 for none. Returns when it has been dismissed.
   virtual void ShowMessage(wxWindow* owner, const std::string& text, const std::string& caption,
                            long icon) = 0;
+  // A question with Yes and No buttons, owned by `owner`, No being the default answer.
+  // Returns true for Yes, once it has been answered.
+  virtual bool AskYesNo(wxWindow* owner, const std::string& text, const std::string& caption) = 0;
 };
 
 // The prompts in use: the real dialogs unless a test has put others in place.
@@ -53,6 +56,10 @@ bool ChooseStorablePath(wxWindow* owner, const FileDialogOptions& options, std::
 
 // Tells the user that the song list could not be written to `path`, and why.
 void ReportSaveFailure(wxWindow* owner, const std::string& path, const std::string& reason);
+
+// Tells the user that `path` holds the song list now, but could not be recorded as
+// the list to open at the next log-in, and why.
+void ReportCurrentListFailure(wxWindow* owner, const std::string& path, const std::string& reason);
 
 // The folder part of a path; empty when it has none.
 std::string FolderOf(const std::string& path);

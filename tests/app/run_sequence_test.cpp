@@ -5,8 +5,13 @@
 #include <wx/app.h>
 #include <wx/tglbtn.h>
 
+#include <condition_variable>
+#include <mutex>
+
+#include "app/greeting.h"
 #include "app/main_window.h"
 #include "resources/dialog_layouts.h"
+#include "store/settings.h"
 #include "store/song_list_file.h"
 #include "tests/support/fake_sound.h"
 #include "tests/support/temp_folder.h"
@@ -34,15 +39,29 @@ class RunSequenceTest : public ::testing::Test {
     LaunchWindow = nullptr;
   }
 
-  // One run as the program does it; returns when the main loop has ended.
-  void Run() {
-    auto* window = new TWndw(sound_);
+  // One run as the program does it: the greeting first, then the windows; returns
+  // when the main loop has ended and the greeting's thread is done.
+  void Run() { Run(sound_); }
+  void Run(SoundService& sound) {
+    Greeting greeting(sound);
+    auto* window = new TWndw(greeting);
     window->Show();
     window->SetupWindow();
     wxTheApp->MainLoop();
-    window_gone_ = false;
     window->Destroy();
     wxTheApp->Yield(true);
+  }
+
+  // A list file of one song in `mode`, made current as a user's Save As would.
+  void UseList(int mode) {
+    const std::string list = folder_.File("list.dat");
+    SongList.PlayMode = static_cast<int16_t>(mode);
+    SongList.SongCount = 1;
+    SongList.SetSlotText(0, "/song.wav");
+    CurrentListPath = list;
+    ASSERT_TRUE(SaveSongList().ok);
+    ASSERT_TRUE(SetCurrentList(list));
+    ResetSongListState();
   }
 
   static bool LaunchShown() { return LaunchWindow != nullptr && LaunchWindow->IsModal(); }
@@ -52,7 +71,36 @@ class RunSequenceTest : public ::testing::Test {
 
   testing::TempFolder folder_;
   testing::FakeSound sound_;
-  bool window_gone_ = true;
+};
+
+// Holds the greeting's last step, waiting for the sound to be heard, until released.
+class HeldSound : public testing::FakeSound {
+ public:
+  void Drain() override {
+    std::unique_lock<std::mutex> lock(mutex_);
+    entered_ = true;
+    changed_.wait(lock, [this] { return released_; });
+    FakeSound::Drain();
+    drained_ = true;
+  }
+  void Release() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released_ = true;
+    changed_.notify_all();
+  }
+  bool Entered() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return entered_;
+  }
+  bool Drained() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return drained_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool entered_ = false, released_ = false, drained_ = false;
 };
 
 TEST_F(RunSequenceTest, ButtonLeftAloneEndsTheRunWithoutSetup) {
@@ -106,6 +154,31 @@ TEST_F(RunSequenceTest, EscapeEndsAtOnceEvenWithTheButtonIn) {
   });
   Run();
   EXPECT_EQ(SetupRequested, -1);  // the two seconds never ran out
+}
+
+TEST_F(RunSequenceTest, LaunchWindowWaitsForTheLastSampleOfSongAndAnnouncement) {
+  ASSERT_TRUE(WriteSetting("DateLine", "nnnnnnnynnn"));
+  for (int mode : {kModeRandom, kModeAnnounce}) {
+    SCOPED_TRACE(mode);
+    UseList(mode);
+    ResetQuitRequest();
+    LaunchWindow = nullptr;
+    HeldSound sound;
+    bool shown_while_playing = true, drained_when_shown = false;
+    WhenReady([&] { return sound.Entered(); }, [&] {
+      // The sound is still being heard: the button must not come, however long.
+      shown_while_playing = testing::RunUntil(LaunchShown, 500);
+      sound.Release();
+    });
+    WhenReady(LaunchShown, [&] {
+      drained_when_shown = sound.Drained();
+      LaunchWindow->SendCommand(2);
+    });
+    Run(sound);
+    EXPECT_FALSE(shown_while_playing);
+    EXPECT_TRUE(drained_when_shown);
+    EXPECT_GT(sound.requests.size(), 1u);  // the song or the clips, then the wait
+  }
 }
 
 TEST_F(RunSequenceTest, SerialModeSavesThePositionAndPlaysTheNextSong) {

@@ -5,6 +5,7 @@
 #include <wx/app.h>
 #include <wx/tglbtn.h>
 
+#include "app/greeting.h"
 #include "app/main_window.h"
 #include "store/settings.h"
 #include "store/song_list_file.h"
@@ -61,7 +62,8 @@ TEST_F(SetupFlowTest, AddASongSaveItWhereChosenAndClose) {
               testing::ClickWithMouse(setup->FindWindow(1));
             });
 
-  auto* window = new TWndw(sound_);
+  Greeting greeting(sound_);
+  auto* window = new TWndw(greeting);
   window->Show();
   window->SetupWindow();
   wxTheApp->MainLoop();

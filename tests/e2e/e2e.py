@@ -163,10 +163,13 @@ def no_sound_server(suite):
     listener.close()  # the socket file stays; nobody answers on it
     config = suite.config()
     config.write_list(suite.tones[:1])
-    result = suite.run(config, leave=True, PULSE_SERVER='unix:' + dead,
-                       SDL_AUDIODRIVER='pulseaudio')
+    # PulseAudio does not answer, and there is no PipeWire server nor a sound card.
+    result = suite.run(config, leave=True, PULSE_SERVER='unix:' + dead)
     suite.expect_windowed_end(result)
     suite.expect_silence(result)
+    check(result.stderr.strip() == 'morrowby: no sound server answered within 10 s '
+          '(PulseAudio, PipeWire, ALSA); staying silent',
+          'not the one line naming every sound server tried', result)
     print('    (launch window after %.1f s without a server)' % result.launch_seen)
 
 

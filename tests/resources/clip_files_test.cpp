@@ -195,11 +195,12 @@ TEST_F(ClipFiles, SpokenClipsAreEvenlyLoudWithoutClipping) {
         const double level = activeRmsDb(s);
         quietest = std::min(quietest, level);
         loudest = std::max(loudest, level);
-        EXPECT_NEAR(level, -18.0, 2.0) << "clip " << id;
+        EXPECT_NEAR(level, -10.0, 1.0) << "clip " << id;
         const auto [low, high] = std::minmax_element(s.begin(), s.end());
-        EXPECT_LE(std::max(distance(*low), distance(*high)), 115) << "clip " << id << " peaks above -1 dBFS";
+        // 120 steps is -0.56 dBFS; 0 and 255 would be clipped samples.
+        EXPECT_LE(std::max(distance(*low), distance(*high)), 120) << "clip " << id << " peaks above -0.5 dBFS";
     }
-    EXPECT_LE(loudest - quietest, 2.0);
+    EXPECT_LE(loudest - quietest, 1.0);
 }
 
 TEST_F(ClipFiles, SpokenClipsHavePlausibleLengthsAndTwoTakesOfIts) {

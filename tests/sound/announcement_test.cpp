@@ -114,11 +114,8 @@ TEST(AnnouncementTest, PlaysEveryClipFromTheProgramAndThePauseAsSilence) {
   ASSERT_TRUE(WriteSetting("DateLine", "nnnnynnnnnn"));
   testing::FakeSound sound;
   AnnounceDateTime(sound, At(0, 23, 4, 9, 0));
-  ASSERT_EQ(sound.requests.size(), 7u);
-  EXPECT_EQ(sound.requests[0], "stop");
-  EXPECT_EQ(sound.requests[2], "stop");
-  EXPECT_EQ(sound.requests[4].rfind("silence:", 0), 0u);
-  EXPECT_EQ(sound.requests[5], "stop");
+  ASSERT_EQ(sound.requests.size(), 4u);
+  EXPECT_EQ(sound.requests[2].rfind("silence:", 0), 0u);
   ASSERT_EQ(sound.images.size(), 3u);
   EXPECT_EQ(sound.images[0], FindClip(ProgramModule(), 660).data);
   EXPECT_EQ(sound.images[2], FindClip(ProgramModule(), 677).data);

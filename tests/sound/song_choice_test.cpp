@@ -2,10 +2,14 @@
 #include "sound/song_choice.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "store/song_list_file.h"
 #include "tests/support/fake_sound.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/unprivileged.h"
 
 namespace morrowby {
 namespace {
@@ -99,6 +103,46 @@ TEST_F(SongChoiceTest, PlaySongSavesSerialPositionBeforePlaying) {
   SongList.SetSlotText(1, "/one.wav");
   testing::FakeSound sound;
   PlaySong(sound, Day(0));
+  EXPECT_EQ(sound.requests, std::vector<std::string>{"song:/one.wav"});
+  const std::string saved = testing::ReadWholeFile(CurrentListPath);
+  ASSERT_EQ(saved.size(), 818u);
+  EXPECT_EQ(saved[812], 1);
+}
+
+TEST_F(SongChoiceTest, TheSerialSaveNeverShortensALongerFileButTheSongPlays) {
+  // A sound file opened as the list by mistake, its first bytes read as a serial list.
+  SongList.PlayMode = kModeSerial;
+  SongList.SongCount = 2;
+  SongList.SetSlotText(0, "/zero.wav");
+  SongList.SetSlotText(1, "/one.wav");
+  const SongListImage image = EncodeSongList(SongList);
+  const std::string wav = std::string(image.begin(), image.end()) + std::string(74770, '\x55');
+  CurrentListPath = folder_.File("song.wav");
+  testing::WriteWholeFile(CurrentListPath, wav);
+  testing::FakeSound sound;
+  PlaySong(sound, Day(0));
+  EXPECT_EQ(sound.requests, std::vector<std::string>{"song:/one.wav"});
+  EXPECT_TRUE(testing::ReadWholeFile(CurrentListPath) == wav);
+}
+
+TEST_F(SongChoiceTest, TheSerialSaveReachesAWritableListInAReadOnlyFolder) {
+  const std::string locked = folder_.File("locked");
+  std::filesystem::create_directory(locked);
+  CurrentListPath = locked + "/list.dat";
+  testing::WriteWholeFile(CurrentListPath, std::string(818, '\0'));
+  chmod(CurrentListPath.c_str(), 0666);
+  chmod(locked.c_str(), 0555);
+  chmod(folder_.path().c_str(), 0755);
+  SongList.PlayMode = kModeSerial;
+  SongList.SongCount = 2;
+  SongList.SetSlotText(0, "/zero.wav");
+  SongList.SetSlotText(1, "/one.wav");
+  testing::FakeSound sound;
+  {
+    testing::AsUnprivilegedUser user;
+    ASSERT_TRUE(user.ok()) << user.why();
+    PlaySong(sound, Day(0));
+  }
   EXPECT_EQ(sound.requests, std::vector<std::string>{"song:/one.wav"});
   const std::string saved = testing::ReadWholeFile(CurrentListPath);
   ASSERT_EQ(saved.size(), 818u);

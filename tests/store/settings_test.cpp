@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <unistd.h>
 
 #include "tests/support/temp_folder.h"
+#include "tests/support/unprivileged.h"
 
 namespace morrowby {
 namespace {
@@ -103,6 +108,42 @@ TEST_F(SettingsTest, DamagedFilesStillReadAndRewrite) {
   EXPECT_EQ(ReadSetting("HomePath", 81), "");
   ASSERT_TRUE(WriteSetting("HomePath", "/here"));
   EXPECT_EQ(ReadSetting("HomePath", 81), "/here");
+  // The parser stops at a NUL byte; what follows it must not be lost by a rewrite.
+  const std::string nul("[Morrowby]\nCurFile=/a.dat\n\0[Other]\nKept=yes\n", 44);
+  WriteWholeFile(ini(), nul);
+  EXPECT_EQ(ReadSetting("CurFile", 81), "/a.dat");
+  EXPECT_FALSE(WriteSetting("CurFile", "/b.dat"));
+  EXPECT_EQ(ReadWholeFile(ini()), nul);
+}
+
+TEST_F(SettingsTest, AFileOfSeveralMegabytesIsKeptWholeButTheChangedKey) {
+  // Laid out as the writer lays a file out, so that only the key may differ.
+  std::string other = "[Other]\n";
+  for (int i = 0; other.size() < 5000000; ++i)
+    other += "Key" + std::to_string(i) + "=" + std::string(60, 'v') + "\n";
+  const std::string last = "\n\n[Last]\nEnd=here\n";
+  WriteWholeFile(ini(), other + "\n\n[Morrowby]\nCurFile=/old.dat\n" + last);
+  ASSERT_TRUE(WriteSetting("CurFile", "/new.dat"));
+  EXPECT_TRUE(ReadWholeFile(ini()) == other + "\n\n[Morrowby]\nCurFile=/new.dat\n" + last)
+      << "the file is now " << ReadWholeFile(ini()).size() << " bytes";
+}
+
+TEST_F(SettingsTest, AFileThatCannotBeReadIsNeverWritten) {
+  const std::string text = "[Morrowby]\nCurFile=/kept.dat\n[Other]\nColour=blue\n";
+  WriteWholeFile(ini(), text);
+  chmod(ini().c_str(), 0222);  // writable, but not readable
+  chmod(folder_.path().c_str(), 0777);
+  bool written = true;
+  std::string reason;
+  {
+    testing::AsUnprivilegedUser user;
+    ASSERT_TRUE(user.ok()) << user.why();
+    written = WriteSetting("DateLine", "yyyyyyyyyyy", &reason);
+    RecordHomePath();
+  }
+  EXPECT_FALSE(written);
+  EXPECT_FALSE(reason.empty());
+  EXPECT_EQ(ReadWholeFile(ini()), text);
 }
 
 TEST_F(SettingsTest, ReadOnlyFileIsLeftAsItWas) {
@@ -114,11 +155,22 @@ TEST_F(SettingsTest, ReadOnlyFileIsLeftAsItWas) {
   EXPECT_EQ(ReadSetting("CurFile", 81), "/kept.dat");
 }
 
-TEST_F(SettingsTest, WriteLeavesNoTemporaryFilesBehind) {
+TEST_F(SettingsTest, WriteLeavesNoTemporaryFilesAndSweepsThoseOfACrash) {
+  // Left by a write that was cut short; one more is still being written by another run.
+  WriteWholeFile(ini() + ".Ab12Zz", "[Morrowby]\nDateLine=y");
+  const std::string live = ini() + ".live00";
+  const int live_fd = open(live.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(live_fd, 0);
+  ASSERT_EQ(flock(live_fd, LOCK_EX), 0);
+  WriteWholeFile(ini() + ".notes", "mine");
   for (int i = 0; i < 5; ++i) ASSERT_TRUE(WriteSetting("DateLine", std::string(i + 1, 'y')));
-  int entries = 0;
-  for (const auto& e : std::filesystem::directory_iterator(folder_.path())) (void)e, ++entries;
-  EXPECT_EQ(entries, 1);
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(folder_.path()))
+    left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"TOLVERA.INI", "TOLVERA.INI.live00",
+                                            "TOLVERA.INI.notes"}));
+  close(live_fd);
 }
 
 TEST_F(SettingsTest, RecordHomePathStoresTheWorkingFolderInItsOwnCase) {

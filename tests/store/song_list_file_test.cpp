@@ -6,8 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
 #include "store/settings.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/unprivileged.h"
 
 namespace morrowby {
 namespace {
@@ -94,6 +99,57 @@ TEST_F(SongListFileTest, FailedSavesWriteNothingAndSayWhy) {
   CurrentListPath = path;
   EXPECT_FALSE(SaveSongList().ok);
   EXPECT_EQ(ReadWholeFile(path), Bytes(818, 'r'));
+}
+
+TEST_F(SongListFileTest, AWritableListInAReadOnlyFolderIsWrittenInPlace) {
+  // The list is reached through a link in a writable folder, as a user may keep it.
+  const std::string locked = folder_.File("locked");
+  std::filesystem::create_directory(locked);
+  const std::string list = locked + "/list.dat";
+  const std::string link = folder_.File("link.dat");
+  WriteWholeFile(list, Bytes(900, 'o'));
+  ASSERT_EQ(symlink(list.c_str(), link.c_str()), 0);
+  chmod(list.c_str(), 0666);
+  chmod(locked.c_str(), 0555);
+  chmod(folder_.path().c_str(), 0777);
+  SongList.SetSlotText(0, "/in/place.wav");
+  FileResult saved, created;
+  {
+    testing::AsUnprivilegedUser user;
+    ASSERT_TRUE(user.ok()) << user.why();
+    CurrentListPath = link;
+    saved = SaveSongList();
+    CurrentListPath = locked + "/new.dat";  // no file to write in place
+    created = SaveSongList();
+  }
+  EXPECT_TRUE(saved.ok) << saved.reason;
+  const std::string after = ReadWholeFile(list);
+  EXPECT_EQ(after.size(), kSongListBytes);
+  EXPECT_EQ(after.substr(0, 14), std::string("/in/place.wav\0", 14));
+  EXPECT_FALSE(created.ok);
+  EXPECT_FALSE(FileExists(locked + "/new.dat"));
+  int entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(locked)) (void)e, ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST_F(SongListFileTest, SaveSweepsItsOwnLeftoversOnly) {
+  const std::string path = folder_.File("songs.dat");
+  // Ours, from writes cut short; then names that only look alike, and the list itself.
+  for (const char* name : {"songs.dat.a1B2c3", "songs.dat.zzzzz9"})
+    WriteWholeFile(folder_.File(name), "torn");
+  const std::vector<std::string> kept = {"songs.dat.abc", "songs.dat.abcdefg", "songs.dat.ab-d_f",
+                                         "songs.dat.backup", "other.dat.a1B2c3", "songs.dat"};
+  for (const std::string& name : kept) WriteWholeFile(folder_.File(name), "mine");
+  CurrentListPath = path;
+  ASSERT_TRUE(SaveSongList().ok);
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(folder_.path()))
+    left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  std::vector<std::string> expected = kept;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(left, expected);
 }
 
 TEST_F(SongListFileTest, SaveCreatesAnOrdinaryWritableFileAndFollowsLinks) {

@@ -14,7 +14,6 @@ class FakeSound : public SoundService {
   void PlayNamedSound(const std::string& name) override { requests.push_back("song:" + name); }
   void PlayImage(const uint8_t* image, std::size_t size) override;
   void PlaySilence(int ms) override { requests.push_back("silence:" + std::to_string(ms)); }
-  void Stop() override { requests.push_back("stop"); }
   void Drain() override { requests.push_back("drain"); }
 
   std::vector<std::string> requests;

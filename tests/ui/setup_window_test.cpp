@@ -8,6 +8,7 @@
 #include "store/settings.h"
 #include "store/song_list_file.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/unprivileged.h"
 #include "tests/ui/window_test_support.h"
 #include "ui/song_list_editor.h"
 
@@ -144,6 +145,49 @@ TEST_F(SetupWindowTest, AFailedSaveIsReportedAndSaveStaysOffered) {
   EXPECT_GT(m.text.size(), list_.size() + 40);  // the system's reason is there too
   EXPECT_EQ(testing::ReadWholeFile(list_), "old content");
   EXPECT_EQ(SongList.SlotText(0), "/music/first.wav");
+}
+
+TEST_F(SetupWindowTest, SaveWritesAWritableListInAReadOnlyFolder) {
+  const std::string locked = folder_.File("locked");
+  mkdir(locked.c_str(), 0755);
+  CurrentListPath = locked + "/list.dat";
+  testing::WriteWholeFile(CurrentListPath, std::string(818, 'o'));
+  chmod(CurrentListPath.c_str(), 0666);
+  chmod(locked.c_str(), 0555);
+  chmod(folder_.path().c_str(), 0755);
+  Run([](TDlg2* setup) {
+    EditSongs(setup);
+    testing::AsUnprivilegedUser user;
+    ASSERT_TRUE(user.ok()) << user.why();
+    setup->SendCommand(104);
+    EXPECT_FALSE(Offering(setup));
+  });
+  EXPECT_TRUE(prompts_.messages.empty());
+  const std::string file = testing::ReadWholeFile(CurrentListPath);
+  ASSERT_EQ(file.size(), kSongListBytes);
+  EXPECT_EQ(file.substr(0, 16), "/music/first.wav");
+}
+
+TEST_F(SetupWindowTest, SaveAsSaysSoWhenTheNewListCannotBeMadeCurrent) {
+  CurrentListPath = list_;
+  ASSERT_TRUE(WriteSetting("CurFile", list_));
+  chmod(folder_.File("TOLVERA.INI").c_str(), 0444);
+  const std::string chosen = folder_.File("elsewhere.dat");
+  prompts_.Choose(chosen);
+  Run([this](TDlg2* setup) {
+    EditSongs(setup);
+    setup->SendCommand(105);
+    EXPECT_TRUE(Offering(setup));  // so that the user may save it elsewhere
+    ASSERT_EQ(prompts_.messages.size(), 1u);
+    EXPECT_EQ(prompts_.messages[0].owner, setup);
+  });
+  EXPECT_EQ(testing::ReadWholeFile(chosen).size(), kSongListBytes);
+  const testing::PromptDouble::Message& m = prompts_.messages[0];
+  EXPECT_EQ(m.caption, "ERROR");
+  EXPECT_EQ(m.icon, wxICON_EXCLAMATION);
+  EXPECT_NE(m.text.find(chosen), std::string::npos) << m.text;
+  EXPECT_EQ(CurrentListPath, chosen);
+  EXPECT_EQ(ReadSetting("CurFile", 81), list_);
 }
 
 TEST_F(SetupWindowTest, AFailedSaveAsKeepsTheCurrentListFile) {

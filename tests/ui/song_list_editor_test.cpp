@@ -31,7 +31,7 @@ class SongListEditorTest : public ::testing::Test {
   void Run(const std::function<void(TDlg1*)>& act) { RunWindow(new TDlg1(nullptr), act); }
 
   static void Type(TDlg1* editor, int slot, const std::string& text) {
-    editor->Box(slot)->ChangeValue(wxString::FromUTF8(text));
+    editor->Box(slot)->SetValue(wxString::FromUTF8(text));  // as typed: the box sees it
   }
   static std::vector<std::string> Slots() {
     std::vector<std::string> out;
@@ -216,6 +216,61 @@ TEST_F(SongListEditorTest, ABoxGivesAllOfItsEightyCharactersAndTypingStopsThere)
   EXPECT_EQ(SongList.SlotText(0), eighty);
   EXPECT_EQ(typed, "/" + std::string(79, 't'));
   EXPECT_EQ(SongList.SlotText(1), typed);
+}
+
+TEST_F(SongListEditorTest, ABoxHoldsEightyBytesAndNeverCutsACharacter) {
+  const std::string e = "\xC3\xA9";
+  std::string path = "/m/";
+  for (int i = 0; i < 36; ++i) path += e;
+  path += ".wav";  // 79 bytes in 44 characters
+  std::vector<std::string> seen;
+  Run([&](TDlg1* editor) {
+    wxTextCtrl* box = editor->Box(0);
+    box->SetFocus();
+    Type(editor, 0, path);
+    box->SetInsertionPointEnd();
+    box->WriteText(wxString::FromUTF8(e));  // two bytes, one too many: refused whole
+    seen.push_back(box->GetValue().utf8_string());
+    box->WriteText("x");  // the 80th byte
+    seen.push_back(box->GetValue().utf8_string());
+    box->WriteText("y");
+    seen.push_back(box->GetValue().utf8_string());
+    editor->SendCommand(1);
+  });
+  EXPECT_EQ(seen, (std::vector<std::string>{path, path + "x", path + "x"}));
+  EXPECT_EQ(SongList.SlotText(0), path + "x");
+}
+
+TEST_F(SongListEditorTest, OpenFileAsksBeforeTakingAFileThatIsNoSongList) {
+  const std::string wav = folder_.File("tune.wav");
+  const std::string content = "RIFF" + std::string(75584, '\x11');
+  testing::WriteWholeFile(wav, content);
+  const std::string old = folder_.File("old.dat");
+  CurrentListPath = old;
+  SongList.SetSlotText(0, "/kept/song.wav");
+  prompts_.Choose(wav);
+  prompts_.Choose(wav);
+  prompts_.Reply(false);
+  prompts_.Reply(true);
+  TDlg1* owner = nullptr;
+  std::vector<std::string> shown, current;
+  Run([&](TDlg1* editor) {
+    owner = editor;
+    for (int i = 0; i < 2; ++i) {
+      editor->SendCommand(111);
+      shown.push_back(editor->Box(0)->GetValue().utf8_string().substr(0, 4));
+      current.push_back(CurrentListPath);
+    }
+  });
+  ASSERT_EQ(prompts_.questions.size(), 2u);
+  const testing::PromptDouble::Question& q = prompts_.questions[0];
+  EXPECT_EQ(q.owner, owner);
+  EXPECT_NE(q.text.find(wav), std::string::npos) << q.text;
+  EXPECT_NE(q.text.find("replace"), std::string::npos) << q.text;
+  EXPECT_EQ(shown, (std::vector<std::string>{"/kep", "RIFF"}));
+  EXPECT_EQ(current, (std::vector<std::string>{old, wav}));
+  EXPECT_EQ(ReadSetting("CurFile", 81), wav);
+  EXPECT_TRUE(testing::ReadWholeFile(wav) == content);
 }
 
 TEST_F(SongListEditorTest, OpenFileLoadsTheListAndMakesItCurrent) {

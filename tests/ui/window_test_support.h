@@ -29,6 +29,11 @@ class PromptDouble : public UserPrompts {
     wxWindow* owner;
     FileDialogOptions options;
   };
+  struct Question {
+    wxWindow* owner;
+    std::string text;
+    std::string caption;
+  };
 
   PromptDouble() { UsePrompts(this); }
   ~PromptDouble() override { UsePrompts(nullptr); }
@@ -37,6 +42,8 @@ class PromptDouble : public UserPrompts {
   void Choose(const std::string& path) { answers.push_back({FileChoice::kChosen, path, 0}); }
   void Cancel() { answers.push_back({FileChoice::kCancelled, "", 0}); }
   void Fail(long code) { answers.push_back({FileChoice::kFailed, "", code}); }
+  // The next question's answer; with none queued, a question is answered No.
+  void Reply(bool yes) { replies.push_back(yes); }
 
   FileChoice ChooseFile(wxWindow* owner, const FileDialogOptions& options) override {
     asked.push_back({owner, options});
@@ -49,10 +56,19 @@ class PromptDouble : public UserPrompts {
                    long icon) override {
     messages.push_back({owner, text, caption, icon});
   }
+  bool AskYesNo(wxWindow* owner, const std::string& text, const std::string& caption) override {
+    questions.push_back({owner, text, caption});
+    if (replies.empty()) return false;
+    const bool yes = replies.front();
+    replies.pop_front();
+    return yes;
+  }
 
   std::deque<FileChoice> answers;
   std::vector<Asked> asked;
   std::vector<Message> messages;
+  std::deque<bool> replies;
+  std::vector<Question> questions;
 };
 
 // The window of `resource_id` whose modal run is going on; nullptr when there is none.

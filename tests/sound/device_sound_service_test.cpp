@@ -1,11 +1,12 @@
 // The real sound service on SDL's disk driver, which records exactly what the device
 // was given: consecutive requests must join with no silence added between them, and a
 // pause must last exactly as long as it was asked to.
-#include "sound/sdl_sound_service.h"
+#include "sound/device_sound_service.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "sound/announcement.h"
@@ -18,27 +19,41 @@ namespace {
 
 constexpr int kRate = 48000;  // what the service asks the device for
 
-// A mono 8-bit 22050 Hz image holding `count` samples of one level.
-std::vector<uint8_t> LevelImage(std::size_t count, uint8_t level) {
+// A RIFF WAVE image of `frames` frames, every sample holding the bytes of `sample`.
+std::vector<uint8_t> WaveImage(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits,
+                               std::size_t frames, const std::vector<uint8_t>& sample) {
+  auto u16 = [](std::vector<uint8_t>& v, uint32_t x) {
+    for (int i = 0; i < 2; ++i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
+  };
   auto u32 = [](std::vector<uint8_t>& v, uint32_t x) {
     for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(x >> (8 * i)));
   };
+  const uint32_t block = channels * bits / 8u;
+  const std::size_t count = frames * block;
   std::vector<uint8_t> image = {'R', 'I', 'F', 'F'};
   u32(image, static_cast<uint32_t>(36 + count + (count & 1)));
   for (char c : std::string("WAVEfmt ")) image.push_back(static_cast<uint8_t>(c));
   u32(image, 16);
-  for (uint8_t b : {1, 0, 1, 0}) image.push_back(b);
-  u32(image, 22050);
-  u32(image, 22050);
-  for (uint8_t b : {1, 0, 8, 0}) image.push_back(b);
+  u16(image, tag);
+  u16(image, channels);
+  u32(image, rate);
+  u32(image, rate * block);
+  u16(image, block);
+  u16(image, bits);
   for (char c : std::string("data")) image.push_back(static_cast<uint8_t>(c));
   u32(image, static_cast<uint32_t>(count));
-  image.insert(image.end(), count, level);
+  for (std::size_t i = 0; i < frames * channels; ++i)
+    image.insert(image.end(), sample.begin(), sample.end());
   if (count & 1) image.push_back(128);
   return image;
 }
 
-class SdlSoundServiceTest : public ::testing::Test {
+// A mono 8-bit 22050 Hz image, the clips' own format, holding `count` samples of one level.
+std::vector<uint8_t> LevelImage(std::size_t count, uint8_t level) {
+  return WaveImage(1, 1, 22050, 8, count, {level});
+}
+
+class DeviceSoundServiceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -69,10 +84,11 @@ class SdlSoundServiceTest : public ::testing::Test {
   testing::TempFolder folder_;
 };
 
-TEST_F(SdlSoundServiceTest, ConsecutiveImagesJoinWithoutSilenceAndPausesAreExact) {
+TEST_F(DeviceSoundServiceTest, ConsecutiveImagesJoinWithoutSilenceAndPausesAreExact) {
   const std::vector<uint8_t> a = LevelImage(4410, 200), b = LevelImage(2205, 60);
   {
-    auto sound = StartSdlSoundService();
+    auto sound = MakeDeviceSoundService();
+    sound->Drain();  // nothing played yet: a later request must still play
     for (int i = 0; i < 5; ++i) sound->PlayImage(a.data(), a.size());
     sound->PlayImage(b.data(), b.size());
     sound->PlaySilence(100);
@@ -96,7 +112,7 @@ TEST_F(SdlSoundServiceTest, ConsecutiveImagesJoinWithoutSilenceAndPausesAreExact
   EXPECT_NEAR(static_cast<double>(last - first), 1.4 * kRate, 0.001 * kRate * 8);
 }
 
-TEST_F(SdlSoundServiceTest, AnnouncementLastsExactlyAsLongAsItsClips) {
+TEST_F(DeviceSoundServiceTest, AnnouncementLastsExactlyAsLongAsItsClips) {
   StartUpTime t;  // an ordinary day: 1 January would be a single clip
   t.mday = 6;
   t.hour = 21;
@@ -116,7 +132,7 @@ TEST_F(SdlSoundServiceTest, AnnouncementLastsExactlyAsLongAsItsClips) {
   while (end > begin && all[end - 1] == 128) --end;
   const double expected_seconds = static_cast<double>(end - begin) / 22050;
   {
-    auto sound = StartSdlSoundService();
+    auto sound = MakeDeviceSoundService();
     for (const AnnouncementStep& s : steps) PlayClip(*sound, ProgramModule(), static_cast<ClipId>(s.value));
     sound->Drain();
   }
@@ -126,6 +142,34 @@ TEST_F(SdlSoundServiceTest, AnnouncementLastsExactlyAsLongAsItsClips) {
                  std::to_string(((last - first) / static_cast<double>(kRate) - expected_seconds) *
                                 1000 / junctions));
   EXPECT_NEAR((last - first) / static_cast<double>(kRate), expected_seconds, 0.001 * junctions);
+}
+
+TEST_F(DeviceSoundServiceTest, PauseAfterAFloatStereoSongLastsExactly) {
+  // 44.1 kHz float stereo: 333 ms is no whole number of 8-byte frames' worth of bytes.
+  const float half = 0.5f;
+  std::vector<uint8_t> level(sizeof half);
+  std::memcpy(level.data(), &half, sizeof half);
+  const std::vector<uint8_t> song = WaveImage(3, 2, 44100, 32, 11025, level);
+  const std::string path = folder_.File("song.wav");
+  testing::WriteWholeFile(path, std::string(song.begin(), song.end()));
+  const std::vector<uint8_t> after = LevelImage(2205, 200);
+  {
+    auto sound = MakeDeviceSoundService();
+    sound->PlayNamedSound(path);
+    sound->PlaySilence(333);
+    sound->PlayImage(after.data(), after.size());
+    sound->Drain();
+  }
+  const std::vector<int16_t> rec = Recording();
+  const auto [first, last] = Span(rec);
+  ASSERT_LT(first, last) << "nothing was played";
+  std::size_t i = first;
+  while (i < last && rec[i] != 0) ++i;
+  EXPECT_NEAR(static_cast<double>(i - first), 0.25 * kRate, 0.001 * kRate);
+  std::size_t pause = 0;
+  for (; i < last && rec[i] == 0; ++i) ++pause;
+  EXPECT_NEAR(static_cast<double>(pause), 0.333 * kRate, 0.001 * kRate);
+  EXPECT_NEAR(static_cast<double>(last - i), 0.1 * kRate, 0.001 * kRate);
 }
 
 }  // namespace

@@ -1,0 +1,55 @@
+// The run's one audio device, on SDL2: finding a sound server, opening the device,
+// converting what is written to the device's format, and the device callback.
+//
+// Nothing is opened until the first samples are written, so a run that plays nothing
+// never connects to a sound server. Then the PulseAudio, PipeWire and ALSA drivers are
+// tried in turn (or only the one SDL_AUDIODRIVER names), round after round until ten
+// seconds after construction, because at log-in the server may still be starting.
+//
+// Thread rules: one thread at a time writes and drains (the caller hands the object
+// on only with a happens-before edge, such as a join). The device callback runs on
+// SDL's own thread and touches nothing but the ring and a counter.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "sound/pcm_format.h"
+
+namespace morrowby {
+
+class AudioOutput {
+ public:
+  AudioOutput();
+  ~AudioOutput();
+  AudioOutput(const AudioOutput&) = delete;
+  AudioOutput& operator=(const AudioOutput&) = delete;
+
+  // Converts `bytes` of `format` (whole frames) and queues them behind everything
+  // written before; consecutive writes in one format share one converter, so nothing
+  // is lost or added where they join. Blocks while the queue is full. False when the
+  // sound cannot be played (no device within the wait, or the device stopped): the
+  // caller drops the rest of its request.
+  bool Write(const PcmFormat& format, const void* data, std::size_t bytes);
+
+  // The format of the converter in use (what a silence written now should be in, so
+  // that it queues behind the converter's contents), or the device's own.
+  PcmFormat FormatInUse() const;
+
+  // Ends a request: a sound too short to have started the device starts it now.
+  void EndRequest();
+
+  // Returns when everything written has been played, then lets the device go; a later
+  // write opens it again.
+  void Drain();
+
+  // False once no device could be opened in the wait or the device stopped; every
+  // later write is refused at once, so the run never waits twice.
+  bool Usable() const;
+
+ private:
+  class Device;  // everything that touches SDL
+  std::unique_ptr<Device> device_;
+};
+
+}  // namespace morrowby
