@@ -195,8 +195,7 @@ def pipewire_case(pulse, late):
     without pipewire-pulse, the whole server started with the program or 3 s after
     it. E2E_SDL_AUDIODRIVER, when set, is handed to the program as SDL_AUDIODRIVER."""
     @case('PipeWire and WirePlumber %s pipewire-pulse%s: the song reaches the sink' % (
-        'with' if pulse else 'without', ', started 3 s after the program' if late else ''),
-        known_fault=None if pulse else 'the sound device is opened through PulseAudio or ALSA only')
+        'with' if pulse else 'without', ', started 3 s after the program' if late else ''))
     def pipewire_song(suite):
         missing = missing_tools('pipewire', 'wireplumber', 'pw-cli', 'wpctl', 'pw-record', 'dbus-daemon')
         if missing:
