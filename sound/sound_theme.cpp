@@ -8,7 +8,9 @@
 #include <set>
 #include <vector>
 
+#define G_SETTINGS_ENABLE_BACKEND
 #include <gio/gio.h>
+#include <gio/gsettingsbackend.h>
 #include <sys/stat.h>
 
 namespace morrowby {
@@ -101,18 +103,28 @@ std::string VariantText(GVariant* value) {
 }
 
 // GNOME's choice, read through GSettings only where the schema is installed (asking
-// for a missing schema would abort the program).
+// for a missing schema would abort the program). The value is read from the settings
+// backend itself: a GSettings object would also watch the key for changes, which
+// starts a D-Bus worker thread that this one look-up has no use for.
 void ReadGSettings(ThemeChoices* choices) {
   GSettingsSchemaSource* source = g_settings_schema_source_get_default();
   if (source == nullptr) return;
   GSettingsSchema* schema = g_settings_schema_source_lookup(source, "org.gnome.desktop.sound", TRUE);
   if (schema == nullptr) return;
-  if (g_settings_schema_has_key(schema, "theme-name")) {
-    GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
-    choices->gsettings = VariantText(g_settings_get_user_value(settings, "theme-name"));
-    const std::string by_system = VariantText(g_settings_get_default_value(settings, "theme-name"));
+  const char* path = g_settings_schema_get_path(schema);
+  if (path != nullptr && g_settings_schema_has_key(schema, "theme-name")) {
+    GSettingsSchemaKey* key = g_settings_schema_get_key(schema, "theme-name");
+    const std::string where = std::string(path) + "theme-name";
+    GSettingsBackend* backend = g_settings_backend_get_default();
+    GSettingsBackendClass* backend_class = G_SETTINGS_BACKEND_GET_CLASS(backend);
+    GVariant* user = backend_class->read_user_value != nullptr
+                         ? backend_class->read_user_value(backend, where.c_str(), G_VARIANT_TYPE_STRING)
+                         : backend_class->read(backend, where.c_str(), G_VARIANT_TYPE_STRING, FALSE);
+    choices->gsettings = VariantText(user);
+    const std::string by_system = VariantText(g_settings_schema_key_get_default_value(key));
     if (by_system != kFallbackTheme) choices->gsettings_default = by_system;
-    g_object_unref(settings);
+    g_object_unref(backend);
+    g_settings_schema_key_unref(key);
   }
   g_settings_schema_unref(schema);
 }
