@@ -9,6 +9,7 @@
 #include "ui/icons.h"
 #include "ui/launch_window.h"
 #include "ui/setup_opener.h"
+#include "ui/window_manager.h"
 
 namespace morrowby {
 
@@ -49,6 +50,9 @@ TWndw::TWndw(Greeting& greeting)
   Bind(wxEVT_MENU, &TWndw::OnCommand, this);
   Bind(wxEVT_BUTTON, &TWndw::OnCommand, this);
   Bind(wxEVT_CLOSE_WINDOW, &TWndw::OnClose, this);
+  // Listed on the task bar, but never the window that typing goes to: at log-in the
+  // user's keys stay with the window they were typing into.
+  NeverTakeFocus(this);
 }
 
 void TWndw::SetupWindow() {

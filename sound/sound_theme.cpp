@@ -1,29 +1,41 @@
 // XDG sound theme lookup (a small part of the freedesktop sound theme rules: the
-// stereo output profile, theme inheritance one level at a time, no locales).
+// stereo output profile, theme inheritance, no locales) and the user's chosen theme
+// as GNOME, KDE Plasma and GTK keep it. GIO is used here for GSettings only.
 #include "sound/sound_theme.h"
 
 #include <cstdlib>
 #include <fstream>
+#include <set>
+#include <vector>
+
+#define G_SETTINGS_ENABLE_BACKEND
+#include <gio/gio.h>
+#include <gio/gsettingsbackend.h>
 #include <sys/stat.h>
 
 namespace morrowby {
 namespace {
+
+constexpr char kFallbackTheme[] = "freedesktop";
 
 std::string Env(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";
 }
 
-std::vector<std::string> DataFolders() {
+// `home` (or `fallback` under $HOME when it is unset or relative), then each absolute
+// folder of the colon-separated `dirs` (or `default_dirs` when that is empty).
+std::vector<std::string> XdgFolders(const char* home_var, const char* fallback,
+                                    const char* dirs_var, const char* default_dirs) {
   std::vector<std::string> folders;
-  std::string home = Env("XDG_DATA_HOME");
+  std::string home = Env(home_var);
   if (home.empty() || home[0] != '/') {
     const std::string h = Env("HOME");
-    if (!h.empty()) home = h + "/.local/share";
+    home = h.empty() ? "" : h + fallback;
   }
   if (!home.empty()) folders.push_back(home);
-  std::string dirs = Env("XDG_DATA_DIRS");
-  if (dirs.empty()) dirs = "/usr/local/share:/usr/share";
+  std::string dirs = Env(dirs_var);
+  if (dirs.empty()) dirs = default_dirs;
   std::size_t start = 0;
   while (start <= dirs.size()) {
     const std::size_t colon = dirs.find(':', start);
@@ -35,33 +47,104 @@ std::vector<std::string> DataFolders() {
   return folders;
 }
 
+std::vector<std::string> DataFolders() {
+  return XdgFolders("XDG_DATA_HOME", "/.local/share", "XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+}
+
+std::vector<std::string> ConfigFolders() {
+  return XdgFolders("XDG_CONFIG_HOME", "/.config", "XDG_CONFIG_DIRS", "/etc/xdg");
+}
+
 bool IsFile(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// The value of `key` in an ini-style file, or empty.
-std::string IniValue(const std::string& path, const std::string& key) {
+std::string Trimmed(const std::string& text, const char* blanks) {
+  const std::size_t first = text.find_first_not_of(blanks);
+  const std::size_t last = text.find_last_not_of(blanks);
+  return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+}
+
+// The value of `key` in section `section` of an ini-style file, or empty. An empty
+// `section` takes the key from any section.
+std::string IniValue(const std::string& path, const std::string& section, const std::string& key) {
   std::ifstream in(path);
-  std::string line;
+  std::string line, current;
   while (std::getline(in, line)) {
-    const std::size_t eq = line.find('=');
-    if (eq == std::string::npos) continue;
-    std::string k = line.substr(0, eq);
-    while (!k.empty() && (k.back() == ' ' || k.back() == '\t')) k.pop_back();
-    if (k != key) continue;
-    std::string v = line.substr(eq + 1);
-    const std::size_t first = v.find_first_not_of(" \t\"");
-    const std::size_t last = v.find_last_not_of(" \t\"\r");
-    return first == std::string::npos ? "" : v.substr(first, last - first + 1);
+    const std::string trimmed = Trimmed(line, " \t\r");
+    if (!trimmed.empty() && trimmed.front() == '[' && trimmed.back() == ']') {
+      current = trimmed.substr(1, trimmed.size() - 2);
+      continue;
+    }
+    const std::size_t eq = trimmed.find('=');
+    if (eq == std::string::npos || (!section.empty() && current != section)) continue;
+    if (Trimmed(trimmed.substr(0, eq), " \t") != key) continue;
+    return Trimmed(trimmed.substr(eq + 1), " \t\"");
   }
   return "";
 }
 
-std::string ChosenTheme() {
-  std::string config = Env("XDG_CONFIG_HOME");
-  if (config.empty() || config[0] != '/') config = Env("HOME") + "/.config";
-  return IniValue(config + "/gtk-3.0/settings.ini", "gtk-sound-theme-name");
+// The first of the config folders whose file holds the key.
+std::string ConfigValue(const std::string& file, const std::string& section, const std::string& key) {
+  for (const std::string& folder : ConfigFolders()) {
+    const std::string value = IniValue(folder + "/" + file, section, key);
+    if (!value.empty()) return value;
+  }
+  return "";
+}
+
+std::string VariantText(GVariant* value) {
+  if (value == nullptr) return "";
+  std::string text;
+  if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)) text = g_variant_get_string(value, nullptr);
+  g_variant_unref(value);
+  return text;
+}
+
+// GNOME's choice, read through GSettings only where the schema is installed (asking
+// for a missing schema would abort the program). The value is read from the settings
+// backend itself: a GSettings object would also watch the key for changes, which
+// starts a D-Bus worker thread that this one look-up has no use for.
+void ReadGSettings(ThemeChoices* choices) {
+  GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+  if (source == nullptr) return;
+  GSettingsSchema* schema = g_settings_schema_source_lookup(source, "org.gnome.desktop.sound", TRUE);
+  if (schema == nullptr) return;
+  const char* path = g_settings_schema_get_path(schema);
+  if (path != nullptr && g_settings_schema_has_key(schema, "theme-name")) {
+    GSettingsSchemaKey* key = g_settings_schema_get_key(schema, "theme-name");
+    const std::string where = std::string(path) + "theme-name";
+    GSettingsBackend* backend = g_settings_backend_get_default();
+    GSettingsBackendClass* backend_class = G_SETTINGS_BACKEND_GET_CLASS(backend);
+    GVariant* user = backend_class->read_user_value != nullptr
+                         ? backend_class->read_user_value(backend, where.c_str(), G_VARIANT_TYPE_STRING)
+                         : backend_class->read(backend, where.c_str(), G_VARIANT_TYPE_STRING, FALSE);
+    choices->gsettings = VariantText(user);
+    const std::string by_system = VariantText(g_settings_schema_key_get_default_value(key));
+    if (by_system != kFallbackTheme) choices->gsettings_default = by_system;
+    g_object_unref(backend);
+    g_settings_schema_key_unref(key);
+  }
+  g_settings_schema_unref(schema);
+}
+
+// The themes `theme` inherits, as its index.theme lists them.
+std::vector<std::string> Parents(const std::string& theme, const std::vector<std::string>& folders) {
+  std::vector<std::string> parents;
+  for (const std::string& folder : folders) {
+    const std::string list = IniValue(folder + "/sounds/" + theme + "/index.theme", "", "Inherits");
+    if (list.empty()) continue;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+      const std::size_t comma = list.find(',', start);
+      parents.push_back(Trimmed(list.substr(start, comma - start), " \t"));
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+    break;
+  }
+  return parents;
 }
 
 }  // namespace
@@ -76,22 +159,38 @@ bool IsSoundName(const std::string& name) {
   return true;
 }
 
+ThemeChoices ReadThemeChoices() {
+  ThemeChoices choices;
+  ReadGSettings(&choices);
+  choices.kde = ConfigValue("kdeglobals", "Sounds", "Theme");
+  choices.gtk = ConfigValue("gtk-3.0/settings.ini", "Settings", "gtk-sound-theme-name");
+  return choices;
+}
+
+std::string ChosenTheme(const ThemeChoices& choices) {
+  // A system-wide GSettings default (a distribution's own theme) counts only when no
+  // desktop holds a choice of the user's.
+  for (const std::string* theme :
+       {&choices.gsettings, &choices.kde, &choices.gtk, &choices.gsettings_default})
+    if (IsSoundName(*theme)) return *theme;
+  return "";
+}
+
 std::string FindThemeSound(const std::string& name) {
+  return FindThemeSound(name, ChosenTheme(ReadThemeChoices()));
+}
+
+std::string FindThemeSound(const std::string& name, const std::string& chosen_theme) {
   if (!IsSoundName(name)) return "";
   const std::vector<std::string> folders = DataFolders();
+  // The chosen theme and everything it inherits, nearest first; freedesktop last.
   std::vector<std::string> themes;
-  std::string theme = ChosenTheme();
-  // Follow the chosen theme's first inherited theme a few steps; freedesktop last.
-  for (int depth = 0; depth < 4 && IsSoundName(theme) && theme != "freedesktop"; ++depth) {
-    themes.push_back(theme);
-    std::string inherits;
-    for (const std::string& folder : folders) {
-      inherits = IniValue(folder + "/sounds/" + theme + "/index.theme", "Inherits");
-      if (!inherits.empty()) break;
-    }
-    theme = inherits.substr(0, inherits.find(','));
-  }
-  themes.push_back("freedesktop");
+  std::set<std::string> seen{kFallbackTheme};
+  if (IsSoundName(chosen_theme) && seen.insert(chosen_theme).second) themes.push_back(chosen_theme);
+  for (std::size_t i = 0; i < themes.size() && themes.size() < 32; ++i)
+    for (const std::string& parent : Parents(themes[i], folders))
+      if (IsSoundName(parent) && seen.insert(parent).second) themes.push_back(parent);
+  themes.push_back(kFallbackTheme);
   static const char* const kExtensions[] = {".oga", ".ogg", ".wav"};
   for (const std::string& t : themes)
     for (const std::string& folder : folders)

@@ -8,6 +8,7 @@
 
 #include "resources/dialog_layouts.h"
 #include "ui/dialog_builder.h"
+#include "ui/window_manager.h"
 
 namespace morrowby {
 namespace {
@@ -55,7 +56,11 @@ void ResetQuitRequest() {
 }
 
 TDialog::TDialog(wxWindow* parent, int resource_id) : resource_id_(resource_id) {
-  if (const DialogTemplate* t = FindDialogTemplate(resource_id)) BuildDialog(this, parent, *t);
+  if (const DialogTemplate* t = FindDialogTemplate(resource_id)) {
+    BuildDialog(this, parent, *t);
+    // Window managers centre dialogs, or place them by rules of their own.
+    KeepPlacement(this, GetPosition());
+  }
   SetAffirmativeId(kOk);
   SetEscapeId(kCancel);
   Bind(wxEVT_BUTTON, &TDialog::OnButton, this);
@@ -75,6 +80,10 @@ int TDialog::Execute() {
   const int code = ShowModal();
   std::vector<TDialog*>& runs = ModalRuns();
   runs.erase(std::remove(runs.begin(), runs.end(), this), runs.end());
+  // The window that opened this one is active again, rather than whatever window the
+  // window manager would pick.
+  auto* opener = dynamic_cast<TDialog*>(GetParent());
+  if (opener != nullptr && opener->IsShown() && !quit_requested) ActivateWindow(opener);
   PassQuitOn();
   return code;
 }

@@ -165,8 +165,10 @@ void SetControlText(wxWindow* control, const wxString& text) {
 DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate& t) {
   long style = WindowStyle(t);
   // A parent that is the hidden main window would have the window manager place the
-  // dialog over it, off screen: such dialogs stand on their own.
-  const bool parent_visible = parent != nullptr && parent->GetScreenRect().GetRight() > 0;
+  // dialog over it, off screen: such dialogs stand on their own. Only dialogs are
+  // parents to place by, since a window manager keeps the main window on screen.
+  const bool parent_visible = dynamic_cast<wxDialog*>(parent) != nullptr &&
+                              parent->GetScreenRect().GetRight() > 0;
   if (!parent_visible) style |= wxDIALOG_NO_PARENT;
   dialog->Create(parent, wxID_ANY, wxString::FromUTF8(t.title), wxDefaultPosition,
                  wxDefaultSize, style);

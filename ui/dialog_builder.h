@@ -23,8 +23,10 @@ struct DialogScale {
   double y = 1;
 };
 
-// Creates `dialog` with `parent` (which may be off screen: the dialog is then kept
-// on screen) and builds every control of `t`. Returns the scale it settled on.
+// Creates `dialog` with `parent` and builds every control of `t`. The layout's position
+// counts from a parent dialog's corner; over any other parent (the hidden main window,
+// off screen or wherever a window manager keeps it) from the screen's corner. The
+// dialog is kept on screen. Returns the scale it settled on.
 DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate& t);
 
 // Puts `text` into a control; a static text is wrapped to its width as built.

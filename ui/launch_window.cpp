@@ -4,6 +4,8 @@
 
 #include <wx/tglbtn.h>
 
+#include "ui/window_manager.h"
+
 namespace morrowby {
 
 int SetupRequested = 0;
@@ -15,7 +17,10 @@ const CommandEntry<TDlg4> kCommands[] = {
 };
 }  // namespace
 
-TDlg4::TDlg4(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {}
+TDlg4::TDlg4(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {
+  // It appears while the user may be typing elsewhere: it takes no keys until clicked.
+  TakeFocusWhenClicked(this);
+}
 
 bool TDlg4::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
 

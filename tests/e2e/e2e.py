@@ -16,9 +16,10 @@ import time
 import e2e_announce  # noqa: F401 (each of these registers its cases)
 import e2e_faults  # noqa: F401
 import e2e_setup  # noqa: F401
-from harness import Failure, case, check, run_all
-from morrowby_run import LIST_BYTES, serial_position
-from servers import missing_tools
+from harness import Failure, Skip, case, check, register_window_cases, run_all
+from morrowby_run import LIST_BYTES, Session, serial_position
+from recording import Recorder
+from servers import PipeWire, missing_tools, wait_until
 from sound_files import BAD_SONGS
 
 
@@ -172,6 +173,70 @@ def no_sound_server(suite):
     print('    (launch window after %.1f s without a server)' % result.launch_seen)
 
 
+class StartedLater:
+    """Stands for a recorder that starts while the run goes on; its recording begins
+    at position 0."""
+
+    def __init__(self):
+        self.recorder = None
+
+    def position(self):
+        return self.recorder.position() if self.recorder else 0
+
+    def settle(self):
+        return self.recorder.settle()
+
+    def read(self, start, end):
+        return self.recorder.read(start, end)
+
+
+def pipewire_case(pulse, late):
+    """The song played to a PipeWire null sink and recorded with pw-record; with or
+    without pipewire-pulse, the whole server started with the program or 3 s after
+    it. E2E_SDL_AUDIODRIVER, when set, is handed to the program as SDL_AUDIODRIVER."""
+    @case('PipeWire and WirePlumber %s pipewire-pulse%s: the song reaches the sink' % (
+        'with' if pulse else 'without', ', started 3 s after the program' if late else ''))
+    def pipewire_song(suite):
+        missing = missing_tools('pipewire', 'wireplumber', 'pw-cli', 'wpctl', 'pw-record', 'dbus-daemon')
+        if missing:
+            raise Skip('missing ' + ' '.join(missing))
+        suite.pipewires += 1
+        server = PipeWire(suite.servers, 'pw%d' % suite.pipewires)
+        recorder = StartedLater()
+
+        def start_servers(driver=None):
+            if driver:  # late: once the program has waited 3 s for a sound server
+                wait_until(lambda: driver.elapsed() >= 3 or driver.proc.poll() is not None, 5)
+            server.start()
+            recorder.recorder = Recorder(os.path.join(server.run_dir, 'sink.raw'), server.env(),
+                                         suite.servers.track, Recorder.PW_RECORD)
+            if pulse:
+                server.start_pulse()
+        config = suite.config()
+        config.write_list(suite.tones[:1])
+        session = Session(suite.session.binary, suite.servers, recorder)
+        env = {k: v for k, v in server.env().items() if k in (
+            'XDG_RUNTIME_DIR', 'PIPEWIRE_RUNTIME_DIR', 'PULSE_RUNTIME_PATH')}
+        try:
+            if not late:
+                start_servers()
+            result = session.run(config, leave=True, actions=[start_servers] if late else [],
+                                 PULSE_SERVER=None,
+                                 SDL_AUDIODRIVER=os.environ.get('E2E_SDL_AUDIODRIVER'), **env)
+        finally:
+            if recorder.recorder:
+                recorder.recorder.stop()
+            server.stop()
+        suite.expect_windowed_end(result)
+        # Started late, the recorder may join a moment after the song began.
+        suite.expect_tone(result, 0, whole=not late)
+
+
+for _pulse in (True, False):
+    for _late in (False, True):
+        pipewire_case(_pulse, _late)
+
+
 def bad_slot_case(name, kind, make):
     @case('song slot naming %s: %s, no hang' % (name, kind))
     def bad_slot(suite):
@@ -209,7 +274,8 @@ def system_sound(suite):
 
 
 def main():
-    missing = missing_tools('Xvfb', 'pulseaudio', 'pactl', 'parec', 'paplay', 'faketime', 'xdotool')
+    missing = missing_tools('Xvfb', 'pulseaudio', 'pactl', 'parec', 'paplay', 'faketime', 'xdotool',
+                            'xprop', 'xterm')
     if missing:
         print('missing %s (tools/install-deps.sh installs them)' % ' '.join(missing))
         return 1
@@ -218,6 +284,7 @@ def main():
     parser.add_argument('binary')
     parser.add_argument('only', nargs='*', help='run only the cases whose names hold one of these')
     args = parser.parse_args()
+    register_window_cases()
     return run_all(args.root, os.path.abspath(args.binary), args.only)
 
 

@@ -1,12 +1,15 @@
 """End-to-end cases of the launch button and the Setup window, driven with real clicks
-and keys (xdotool) on the real program; and the installed menu entry with its actions."""
+and keys (xdotool) on the real program; each runs with no window manager and under
+each window manager in turn (harness.window_case); and the installed menu entry with
+its actions."""
 import configparser
 import os
 import shlex
 import shutil
 import subprocess
 
-from harness import Skip, case, check, expect_files_kept, ini_entries, kept_files
+from harness import (Skip, case, check, expect_files_kept, expect_quiet_toolkit, ini_entries,
+                     kept_files, window_case)
 from servers import wait_until
 
 # Control rectangles and window sizes in dialog units, as the window layouts give them.
@@ -14,6 +17,8 @@ SETUP = (176, 82)
 SETUP_CLOSE = (82, 25, 71, 11) + SETUP
 SETUP_SET_MODE = (82, 7, 71, 11) + SETUP
 SETUP_SAVE_AS = (93, 64, 48, 9) + SETUP
+SETUP_DATE_WORDS = (6, 25, 71, 11) + SETUP
+DATE_WORDS_TITLE = 'Personalise the Date/Time Announcement'
 PLAY_MODE = (243, 126)
 PLAY_MODE_SERIALLY = (23, 35, 70, 16) + PLAY_MODE
 PLAY_MODE_OK = (179, 104, 50, 14) + PLAY_MODE
@@ -33,6 +38,8 @@ def on_launch_window(suite, then, config=None):
     def act(driver):
         window = driver.launch_window()
         check(window is not None, 'the launch window never showed')
+        check(driver.frame_origin(window) == (0, 0), 'the launch window, frame included, is '
+              'at %r, not in the top-left corner' % (driver.frame_origin(window),))
         then(driver, window, notes)
     return suite.run(config, actions=[act]), notes
 
@@ -48,13 +55,19 @@ def click_and_cancel_setup(times):
     return then
 
 
-def in_setup(then):
-    """Clicks the launch button once, waits for the Setup window and hands it to
-    `then(driver, setup, notes)`, noting when that returned."""
+def in_setup(then, manager):
+    """Clicks the launch button once, waits for the Setup window (under a window
+    manager, until it is active) and hands it to `then(driver, setup, notes)`, noting
+    when that returned."""
     def act(driver, window, notes):
         driver.click(window)
         notes['setup'] = driver.setup_window(limit=10)
         check(notes['setup'] is not None, 'clicked once, the launch button opened no Setup window')
+        notes['setup_frame'] = driver.frame_origin(notes['setup'])
+        if manager:
+            check(driver.wait_active(notes['setup'], managed=True),
+                  'the Setup window opened without the focus (focus %s, active %s)' % (
+                      driver.focused(), driver.active()))
         then(driver, notes['setup'], notes)
         notes['done'] = driver.elapsed()
     return act
@@ -70,37 +83,76 @@ def user_config(suite, mode=4):
     return config
 
 
+def escape_key(driver, window, manager):
+    """Escape as a user presses it under a window manager: to the window with the
+    focus. With none, nobody gives the focus, so it is set first."""
+    if manager:
+        driver.key_to_focus('Escape')
+    else:
+        driver.press_key(window, 'Escape')
+
+
+def expect_placed_as_without_manager(suite, driver, window, manager):
+    """A window opens where it opens with no window manager (its frame's corner)."""
+    seen = driver.frame_origin(window)
+    if manager is None:
+        suite.placements[window[5]] = seen
+    elif window[5] in suite.placements:
+        check(seen == suite.placements[window[5]], 'the "%s" window opened at %r, without a '
+              'window manager at %r' % (window[5], seen, suite.placements[window[5]]))
+
+
 def expect_ended_from_setup(result, notes):
     check(result.status == 0, 'the program did not end with status 0', result)
+    expect_quiet_toolkit(result)
     check(result.ended is not None and result.ended - notes['done'] < 2.0,
           'the program went on after the Setup window', result)
 
 
-@case('launch button clicked once: Setup at the top-left; Close ends the run, files kept')
-def setup_close(suite):
+@window_case('launch button clicked once: Setup at the top-left; Close ends the run, files kept')
+def setup_close(suite, manager):
     config = user_config(suite)
     before = kept_files(config)
     result, notes = on_launch_window(
-        suite, in_setup(lambda driver, setup, notes: driver.click_control(setup, SETUP_CLOSE)),
+        suite, in_setup(lambda driver, setup, notes: driver.click_control(setup, SETUP_CLOSE),
+                        manager),
         config)
     expect_ended_from_setup(result, notes)
-    check(notes['setup'][1:3] == (0, 0), 'the Setup window is not in the top-left corner: %r'
-          % (notes['setup'],))
+    check(notes['setup_frame'] == (0, 0), 'the Setup window, frame included, is not in the '
+          'top-left corner: %r' % (notes['setup_frame'],))
     expect_files_kept(config, before)
 
 
-@case('Setup cancelled with Escape ends the run, files kept')
-def setup_escape(suite):
+@window_case('Date words cancelled with Escape, Setup active again; Setup cancelled with '
+             'Escape ends the run, files kept')
+def setup_escape(suite, manager):
     config = user_config(suite)
     before = kept_files(config)
-    result, notes = on_launch_window(
-        suite, in_setup(lambda driver, setup, notes: driver.press_key(setup, 'Escape')), config)
+
+    def escape_twice(driver, setup, notes):
+        driver.click_control(setup, SETUP_DATE_WORDS)
+        words = driver.window(DATE_WORDS_TITLE)
+        check(words is not None, 'Modify Date Words opened no window')
+        check(driver.transient_for(words) == setup[0], 'the date words window is not transient '
+              'for the Setup window')
+        if manager:
+            check(driver.wait_active(words, managed=True), 'the date words window opened '
+                  'without the focus')
+        escape_key(driver, words, manager)
+        check(driver.gone(words), 'Escape left the date words window open')
+        if manager:
+            check(driver.wait_active(setup, managed=True), 'after the date words window, the '
+                  'Setup window is not active: focus %s, active %s' % (driver.focused(),
+                                                                        driver.active()))
+        escape_key(driver, setup, manager)
+    result, notes = on_launch_window(suite, in_setup(escape_twice, manager), config)
     expect_ended_from_setup(result, notes)
     expect_files_kept(config, before)
 
 
-@case('Set Mode, Serially, OK writes PlayMode 1 to the list file at once')
-def set_mode_serially(suite):
+@window_case('Set Mode, Serially, OK writes PlayMode 1 to the list file at once; '
+             'Setup is active again')
+def set_mode_serially(suite, manager):
     config = user_config(suite)
     before = kept_files(config)
 
@@ -108,13 +160,20 @@ def set_mode_serially(suite):
         driver.click_control(setup, SETUP_SET_MODE)
         chooser = driver.window('Play Mode')
         check(chooser is not None, 'Set Mode opened no "Play Mode" window')
+        expect_placed_as_without_manager(suite, driver, chooser, manager)
+        check(driver.transient_for(chooser) == setup[0], '"Play Mode" is not transient for '
+              'the Setup window (%s) but for %s' % (setup[0], driver.transient_for(chooser)))
         driver.click_control(chooser, PLAY_MODE_SERIALLY)
         driver.click_control(chooser, PLAY_MODE_OK)
         check(driver.gone(chooser), 'OK left the "Play Mode" window open')
+        if manager:
+            check(driver.wait_active(setup, managed=True), 'after "Play Mode", the Setup window '
+                  'is not active: focus %s, active %s, Setup %s' % (
+                      driver.focused(), driver.active(), setup[0]))
         # Written at once: before the Setup window closes.
         notes['written'] = wait_until(lambda: config.list_bytes() != before[0], 5)
         driver.click_control(setup, SETUP_CLOSE)
-    result, notes = on_launch_window(suite, in_setup(choose), config)
+    result, notes = on_launch_window(suite, in_setup(choose, manager), config)
     expect_ended_from_setup(result, notes)
     check(notes['written'], 'the list file was not written while the Setup window was open')
     after = config.list_bytes()
@@ -126,9 +185,13 @@ def set_mode_serially(suite):
     check(kept_files(config)[1] == before[1], 'the settings file changed beyond HomePath')
 
 
-@case('Save As through the file chooser to a name holding "=" and "[": '
-      'the list goes there and CurFile names it')
-def save_as(suite):
+@window_case('Save As through the file chooser to a name holding "=" and "[": '
+             'the list goes there and CurFile names it')
+def save_as(suite, manager):
+    if manager == 'mutter-wayland':
+        # Seen there in one run of three: the click on Close after the file chooser
+        # has closed never reaches the program. Not yet understood.
+        raise Skip('a click after the file chooser is lost now and then under Xwayland')
     config = user_config(suite)
     before = kept_files(config)
     folder = os.path.join(config.folder, 'saved=[here]')
@@ -154,7 +217,7 @@ def save_as(suite):
         check(driver.gone(files, limit=0), 'the file chooser stayed open')
         notes['written'] = wait_until(lambda: os.path.exists(target), 5)
         driver.click_control(setup, SETUP_CLOSE)
-    result, notes = on_launch_window(suite, in_setup(save), config)
+    result, notes = on_launch_window(suite, in_setup(save, manager), config)
     expect_ended_from_setup(result, notes)
     check(notes['written'], 'nothing was saved as ' + target)
     with open(target, 'rb') as f:
@@ -167,8 +230,8 @@ def save_as(suite):
     check(entries == expected, 'the settings now hold %r' % sorted(entries - expected))
 
 
-@case('launch button clicked twice: the run ends after its two seconds')
-def clicked_twice(suite):
+@window_case('launch button clicked twice: the run ends after its two seconds')
+def clicked_twice(suite, manager):
     result, _ = on_launch_window(suite, click_and_cancel_setup(2))
     suite.expect_windowed_end(result)
     check(not result.setup_seen, 'a released button opened the Setup window', result)
@@ -176,11 +239,14 @@ def clicked_twice(suite):
           'the launch window went away before its two seconds', result)
 
 
-@case('Escape on the launch window ends the run at once')
-def escape(suite):
+@window_case('Escape on the launch window, once clicked, ends the run at once')
+def escape(suite, manager):
     def then(driver, window, notes):
         driver.click(window)  # pressed in: still no Setup after Escape
-        driver.press_key(window, 'Escape')
+        # The click gave the window the focus, so a plain Escape reaches it.
+        check(driver.wait_active(window, manager), 'the clicked launch window has no focus '
+              '(focus %s, active %s)' % (driver.focused(), driver.active()))
+        driver.key_to_focus('Escape')
         notes['pressed'] = driver.elapsed()
     result, notes = on_launch_window(suite, then)
     suite.expect_windowed_end(result)
@@ -245,3 +311,47 @@ def menu_entry_actions(suite):
     config, before, result = run('Greet Me Now', leave=True)
     suite.expect_windowed_end(result)
     check(not result.sound.silent, 'Greet Me Now did not greet', result)
+
+
+@window_case('typing at log-in stays with the focused terminal, under the launch window too')
+def typing_kept(suite, manager):
+    folder = os.path.join(suite.root, 'typed-' + (manager or 'bare'))
+    os.makedirs(folder)
+    term, term_window = suite.terminal(folder, manager)
+    config = suite.config()
+    config.write_list(suite.tones[:1])
+    notes = {}
+
+    def act(driver):
+        driver.watch_focus = True
+        # From the start, through the sound, then while the button is offered; the
+        # space and Return would toggle the button if it took the keys.
+        driver.type_to_focus('touch sound-time\n')
+        window = driver.launch_window()
+        check(window is not None, 'the launch window never showed')
+        driver.type_to_focus('touch button-time\n')
+        notes['launch'] = window
+        if manager:
+            order = driver.stacking()
+            notes['above'] = (window[0] in order and term_window in order and
+                              order.index(window[0]) > order.index(term_window))
+            main = driver.window('Daychime', limit=0)
+            notes['listed'] = main is not None and main[0] in order and \
+                'SKIP_TASKBAR' not in driver.property(main, '_NET_WM_STATE')
+    try:
+        result = suite.run(config, actions=[act])
+    finally:
+        term.terminate()
+        term.wait()
+    suite.expect_windowed_end(result)
+    check(not result.sound.silent, 'nothing played', result)
+    check(not result.setup_seen, 'the typing opened the Setup window', result)
+    elsewhere = [(round(t, 2), w) for t, w in result.focus if w != term_window]
+    check(not elsewhere, 'the focus left the terminal (%s): %s' % (term_window, elsewhere[:5]),
+          result)
+    for name in ('sound-time', 'button-time'):
+        check(wait_until(lambda: os.path.exists(os.path.join(folder, name)), 5),
+              'the line typed at %s did not run in the terminal' % name, result)
+    if manager:
+        check(notes['above'], 'the launch window is not above the terminal')
+        check(notes['listed'], 'the main window "Daychime" is not listed for the task bar')

@@ -10,7 +10,7 @@ import traceback
 from clip_alignment import AlignmentError, Clips, align
 from morrowby_run import Config, Session
 from recording import Recorder, Sound, same_sound
-from servers import Servers
+from servers import WINDOW_MANAGERS, Servers, wait_until
 from sound_files import TONE_SECONDS, slot_frequency, slot_of_tone, write_slot_tones
 from spoken_date import parse_moment, spoken_clips
 
@@ -32,6 +32,38 @@ def case(name, known_fault=None):
     return register
 
 
+WINDOW_CASES = []
+
+
+def window_case(name, known_fault=None):
+    """Registers a case of the program's windows, to be run once on the bare X server
+    and once under each window manager (register_window_cases); it gets the Suite and
+    the name of the window manager, None for none."""
+    def register(function):
+        WINDOW_CASES.append((name, function, known_fault))
+        return function
+    return register
+
+
+def register_window_cases():
+    """Adds the window cases after all others: first all of them with no window
+    manager, then all under each manager in turn, so that each starts once."""
+    for manager in [None] + list(WINDOW_MANAGERS):
+        for name, function, known_fault in WINDOW_CASES:
+            label = name if manager is None else '%s [%s]' % (name, manager)
+            CASES.append((label, _under(manager, function), known_fault))
+
+
+def _under(manager, function):
+    def run(suite):
+        try:
+            suite.servers.use_window_manager(manager)
+        except RuntimeError as why:
+            raise Skip(str(why))
+        function(suite, manager)
+    return run
+
+
 class Failure(Exception):
     pass
 
@@ -47,6 +79,16 @@ def check(condition, message, result=None):
                 message, result, result.sound.profile())
             keep_for_inspection(result)
         raise Failure(message)
+
+
+# What GTK and GLib print when the program misuses them.
+TOOLKIT_COMPLAINTS = ('Gtk-CRITICAL', 'Gtk-WARNING', 'Gdk-CRITICAL', 'Gdk-WARNING',
+                      'GLib-CRITICAL', 'GLib-GObject-CRITICAL', 'GLib-GObject-WARNING')
+
+
+def expect_quiet_toolkit(result):
+    lines = [l for l in result.stderr.splitlines() if any(c in l for c in TOOLKIT_COMPLAINTS)]
+    check(not lines, 'the toolkit complained on stderr: %s' % lines[:3], result)
 
 
 def _read(path):
@@ -127,6 +169,8 @@ class Suite:
         os.makedirs(self.songs)
         self.tones = write_slot_tones(self.songs)
         self._configs = 0
+        self.placements = {}  # window title -> frame corner with no window manager
+        self.pipewires = 0  # PipeWire servers started so far, each in a folder of its own
         self._references = {}
         self._clips = None
 
@@ -151,6 +195,7 @@ class Suite:
     def expect_windowed_end(self, result):
         """Exit status 0 after the launch window was shown, and never during a sound."""
         check(result.status == 0, 'the program did not end with status 0', result)
+        expect_quiet_toolkit(result)
         check(result.launch_seen is not None, 'no launch window was seen; last windows:\n' +
               result.windows_seen, result)
         if not result.sound.silent:
@@ -210,6 +255,29 @@ class Suite:
                       moment, 1000 * inserted, label),
                   result)
         return heard
+
+    def terminal(self, folder, manager):
+        """An xterm running a shell in `folder`, over the screen's top-left corner (where
+        the launch window comes), given the keyboard focus as a user would have it;
+        returns its process and its window id."""
+        term = subprocess.Popen(['xterm', '-T', 'mbterm', '-geometry', '60x8+0+0', '-e', 'sh'],
+                                cwd=folder, env=self.servers.env(), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.servers.track(term.pid)
+        env = self.servers.env()
+
+        def xdotool(*args):
+            return subprocess.run(('xdotool',) + args, env=env, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL, universal_newlines=True).stdout
+
+        found = wait_until(lambda: xdotool('search', '--onlyvisible', '--name', '^mbterm$').split(), 15)
+        check(found, 'the xterm did not show')
+        window = int(found[0])
+        how = 'windowactivate' if manager else 'windowfocus'
+        focused = wait_until(lambda: xdotool(how, '--sync', str(window)) is not None and
+                             xdotool('getwindowfocus').strip() == str(window), 10, 0.2)
+        check(focused, 'the xterm did not get the focus')
+        return term, window
 
     def stop(self):
         self.recorder.stop()

@@ -70,6 +70,7 @@ class RunResult:
         self.ended = None       # seconds from spawn to exit
         self.setup_seen = False  # a window titled "Setup" was on screen
         self.windows_seen = ''  # xdotool's last account of its windows, for failures
+        self.focus = []  # (seconds, focused window) at each look, when the driver is asked
 
     def __repr__(self):
         return 'status %s, sound: %s, launch window at %s s, ended at %s s, stderr: %r' % (
@@ -114,7 +115,7 @@ class Session:
                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                     stderr=err)
         self.servers.track(proc.pid)
-        driver = Driver(self.servers.env(), proc, result)
+        driver = Driver(self.servers.env(), proc, result, wrapped=bool(fake_time))
         try:
             for action in actions:
                 action(driver)
@@ -140,10 +141,17 @@ def leave_at_launch(driver):
 class Driver:
     """The program's windows seen from outside, and real input through XTEST."""
 
-    def __init__(self, env, proc, result):
+    def __init__(self, env, proc, result, wrapped=False):
+        """`wrapped`: `proc` is faketime, which runs the program as its child."""
         self.env = env
         self.proc = proc
         self.result = result
+        self._wrapped = wrapped
+        self.watch_focus = False  # note the focused window at every look
+        # Under a window manager, windows sit in frames, which xdotool miscounts.
+        self.framed = '#' in subprocess.run(
+            ['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], env=env, stdout=subprocess.PIPE,
+            stderr=subprocess.DEVNULL, universal_newlines=True).stdout
         self.t0 = time.monotonic()
         self._waiter = threading.Thread(target=self._wait_for_exit, daemon=True)
         self._waiter.start()
@@ -162,7 +170,9 @@ class Driver:
 
     def _visible_windows(self):
         """[(window, x, y, width, height, title)] of the mapped top-level windows."""
-        out = self.xdotool('search', '--onlyvisible', '--pid', str(self.proc.pid), '--name', '',
+        # --all: the windows of the program that have a name (without it, xdotool
+        # takes either, and a window manager's frames have names too).
+        out = self.xdotool('search', '--all', '--onlyvisible', '--pid', str(self._program_pid()), '--name', '',
                            'getwindowgeometry', '--shell', '%@', 'getwindowname', '%@')
         self.result.windows_seen = out
         lines = out.split('\n')
@@ -174,10 +184,34 @@ class Driver:
                 windows.append([int(current[k]) for k in ('WINDOW', 'X', 'Y', 'WIDTH', 'HEIGHT')])
                 current = {}
         # The titles follow, one line per window, in the same order.
-        return [tuple(w) + (title,) for w, title in zip(windows, lines)]
+        return [tuple(self._corrected(w)) + (title,) for w, title in zip(windows, lines)]
+
+    def _program_pid(self):
+        if not self._wrapped:
+            return self.proc.pid
+        children = subprocess.run(['pgrep', '-P', str(self.proc.pid)], stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL, universal_newlines=True).stdout.split()
+        return int(children[0]) if children else self.proc.pid
+
+    def _corrected(self, window):
+        """xdotool counts a window's offset in a window manager's frame twice; xwininfo
+        gives the true position on the screen."""
+        if not self.framed:
+            return window
+        out = subprocess.run(['xwininfo', '-id', str(window[0])], env=self.env,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             universal_newlines=True).stdout
+        fields = dict(line.strip().partition(':')[::2] for line in out.split('\n') if ':' in line)
+        try:
+            return [window[0], int(fields['Absolute upper-left X']),
+                    int(fields['Absolute upper-left Y'])] + window[3:]
+        except (KeyError, ValueError):
+            return window  # gone meanwhile
 
     def _observe(self):
         """Notes what is on screen now; returns the launch window or None."""
+        if self.watch_focus:
+            self.result.focus.append((self.elapsed(), self.focused()))
         launch = None
         for window in self._visible_windows():
             wid, x, y, width, height, title = window
@@ -212,8 +246,62 @@ class Driver:
         self.xdotool('click', '--repeat', str(times), '--delay', '300', '1')
 
     def press_key(self, window, key):
-        # No window manager gives focus here: set it, then type through XTEST.
+        # Without a window manager nobody gives focus: set it, then type through XTEST.
         self.xdotool('windowfocus', '--sync', str(window[0]), 'key', key)
+
+    def key_to_focus(self, key):
+        """A key through XTEST to whichever window has the focus, as a user types."""
+        self.xdotool('key', key)
+
+    def type_to_focus(self, text):
+        self.xdotool('type', '--delay', '10', text)
+
+    def focused(self):
+        """The top-level window with the keyboard focus (its id), or None."""
+        out = self.xdotool('getwindowfocus').strip()
+        return int(out) if out.isdigit() else None
+
+    def active(self):
+        """The window the window manager names active (_NET_ACTIVE_WINDOW), or None."""
+        out = subprocess.run(['xprop', '-root', '_NET_ACTIVE_WINDOW'], env=self.env,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             universal_newlines=True).stdout
+        if '#' not in out:
+            return None
+        value = int(out.split('#')[1].split(',')[0].strip(), 16)
+        return value or None
+
+    def wait_active(self, window, managed, limit=10):
+        """Waits until `window` has the keyboard focus and, under a window manager
+        (`managed`), is the active window as well."""
+        return wait_until(lambda: self.focused() == window[0] and
+                          (not managed or self.active() == window[0]), limit)
+
+    def frame_origin(self, window):
+        """The screen position of the window's outer corner, its frame included."""
+        out = self.property(window, '_NET_FRAME_EXTENTS')
+        left, top = 0, 0
+        if '=' in out:
+            left, _, top, _ = (int(v) for v in out.partition('=')[2].split(','))
+        return window[1] - left, window[2] - top
+
+    def property(self, window, name):
+        """xprop's account of one property of `window`."""
+        return subprocess.run(['xprop', '-id', str(window[0]), name], env=self.env,
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              universal_newlines=True).stdout
+
+    def transient_for(self, window):
+        """The window `window` is transient for (WM_TRANSIENT_FOR), or None."""
+        out = self.property(window, 'WM_TRANSIENT_FOR')
+        return int(out.split('#')[1].strip(), 16) if '#' in out else None
+
+    def stacking(self):
+        """The managed windows, bottom first (_NET_CLIENT_LIST_STACKING)."""
+        out = subprocess.run(['xprop', '-root', '_NET_CLIENT_LIST_STACKING'], env=self.env,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                             universal_newlines=True).stdout
+        return [int(v, 16) for v in out.partition('#')[2].split(',') if v.strip()]
 
     def type_text(self, window, text):
         self.xdotool('windowfocus', '--sync', str(window[0]), 'type', '--delay', '5', text)
@@ -230,7 +318,25 @@ class Driver:
             self._observe()
             return next((w for w in self._visible_windows() if w[5] == title), None)
         found = wait_until(look, limit)
-        return found if isinstance(found, tuple) else None
+        return self.settled(found) if isinstance(found, tuple) else None
+
+    def settled(self, window, limit=5):
+        """`window` as it is once it has stopped moving: a window manager places a new
+        window, and then the program may move it to its own place."""
+        last = [window]
+
+        def still():
+            out = self.xdotool('getwindowgeometry', '--shell', str(window[0]))
+            fields = dict(line.partition('=')[::2] for line in out.split('\n') if '=' in line)
+            if 'X' not in fields:
+                return last[0]  # gone: nothing more to wait for
+            now = tuple(self._corrected([window[0], int(fields['X']), int(fields['Y']),
+                                         int(fields['WIDTH']), int(fields['HEIGHT'])])) + (window[5],)
+            same = now == last[0]
+            last[0] = now
+            return same
+        wait_until(still, limit, 0.1)
+        return last[0]
 
     def gone(self, window, limit=10):
         """Waits until `window` is off the screen (or the program has ended)."""

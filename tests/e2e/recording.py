@@ -21,16 +21,19 @@ class Recorder:
     frame's offset in the file is a point on a steady timeline: `position()` read
     before a spawn marks where that run's sound can start at the earliest."""
 
-    def __init__(self, path, env, track_pid):
+    PAREC = ['parec', '-d', 'greet.monitor', '--format=s16le', '--rate=%d' % RATE,
+             '--channels=2', '--raw', '--latency-msec=20']
+    # The same from a PipeWire sink, in PipeWire's own terms.
+    PW_RECORD = ['pw-record', '--target', 'greet', '-P', '{ stream.capture.sink=true }',
+                 '--rate', str(RATE), '--channels', '2', '--format', 's16', '--latency', '20ms', '-']
+
+    def __init__(self, path, env, track_pid, command=PAREC):
         self.path = path
         self._out = open(path, 'wb')
-        self._proc = subprocess.Popen(
-            ['parec', '-d', 'greet.monitor', '--format=s16le', '--rate=%d' % RATE,
-             '--channels=2', '--raw', '--latency-msec=20'],
-            stdout=self._out, stderr=subprocess.DEVNULL, env=env)
+        self._proc = subprocess.Popen(command, stdout=self._out, stderr=subprocess.DEVNULL, env=env)
         track_pid(self._proc.pid)
         if not self.wait_for(RATE // 10, limit=15):
-            raise RuntimeError('parec records nothing from greet.monitor')
+            raise RuntimeError('%s records nothing from the sink greet' % command[0])
 
     def position(self):
         """Frames recorded so far."""

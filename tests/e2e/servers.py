@@ -1,6 +1,8 @@
 """A private X server and a private PulseAudio server with a recordable null sink
-("greet"), both living in one scratch folder. Every process started here is listed in
+("greet"), both living in one scratch folder, and on the X server, when asked, one of
+the window managers users log in to. Every process started here is listed in
 <root>/pids, so the calling shell script can end them even if this driver dies."""
+import glob
 import os
 import shutil
 import subprocess
@@ -9,6 +11,22 @@ import time
 # Inherited settings that would send the program somewhere else than our servers.
 _DROPPED = ('WAYLAND_DISPLAY', 'GDK_BACKEND', 'SDL_AUDIODRIVER', 'AUDIODEV', 'FAKETIME',
             'LD_PRELOAD', 'XDG_DATA_HOME', 'XDG_CONFIG_HOME', 'XAUTHORITY', 'DBUS_SESSION_BUS_ADDRESS')
+
+
+# The window managers the window cases run under, besides none at all: how each is
+# started on the private X server (`{bus}` marks one that wants a D-Bus session bus),
+# and the start of the name it gives itself (_NET_WM_NAME of its check window).
+# "mutter-wayland" is GNOME's Wayland session: Mutter as a headless Wayland
+# compositor with its own X server, Xwayland, which the program then uses.
+WAYLAND_DISPLAY = 'morrowby-wayland'
+WINDOW_MANAGERS = {
+    'openbox': (['openbox', '--sm-disable'], 'openbox'),
+    'xfwm4': (['{bus}', 'xfwm4', '--compositor=off', '--sm-client-disable'], 'xfwm4'),
+    'mutter': (['{bus}', 'mutter', '--x11', '--replace', '--sm-disable'], 'mutter'),
+    'mutter-wayland': (['{bus}', 'mutter', '--headless', '--wayland', '--virtual-monitor',
+                        '1280x800', '--wayland-display=' + WAYLAND_DISPLAY, '--sm-disable'],
+                       'mutter'),
+}
 
 
 def wait_until(condition, limit, step=0.02):
@@ -32,6 +50,10 @@ class Servers:
         self.display = None
         self._xvfb = None
         self._pulse_pid = None
+        self.window_manager = None  # the name of the one running, None for none
+        self._wm_procs = []
+        self._xvfb_display = None  # while Xwayland stands in for Xvfb
+        self._wayland_env = {}
 
     def track(self, pid):
         with open(os.path.join(self.root, 'pids'), 'a') as f:
@@ -46,6 +68,7 @@ class Servers:
                    LC_ALL='C.UTF-8')
         if self.display:
             env['DISPLAY'] = self.display
+        env.update(self._wayland_env)
         for key, value in changes.items():
             if value is None:
                 env.pop(key, None)
@@ -98,7 +121,98 @@ class Servers:
             raise RuntimeError('PulseAudio did not start; see ' + self.root + '/pulse.log')
         subprocess.run(['pactl', 'set-default-sink', 'greet'], env=self.env(), check=True)
 
+    def use_window_manager(self, name):
+        """Runs window manager `name` (None: none) on the X server, ending any other
+        first. Raises RuntimeError when it cannot run here."""
+        if name == self.window_manager:
+            return
+        self._stop_window_manager()
+        if name is None:
+            return
+        command, wm_name = WINDOW_MANAGERS[name]
+        program = command[1] if command[0] == '{bus}' else command[0]
+        if shutil.which(program) is None:
+            raise RuntimeError(name + ' is not installed')
+        env = self.env()
+        log = open(os.path.join(self.root, name + '.log'), 'ab')
+        if command[0] == '{bus}':
+            env['DBUS_SESSION_BUS_ADDRESS'] = self._start_session_bus()
+            command = command[1:]
+        proc = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=log,
+                                stderr=log)
+        self.track(proc.pid)
+        self._wm_procs.append(proc)
+        if name == 'mutter-wayland' and not self._use_xwayland(proc, log.name):
+            self._stop_window_manager()
+            raise RuntimeError('mutter started no Xwayland; see %s' % log.name)
+        if not wait_until(lambda: proc.poll() is None and
+                          self.running_window_manager().lower().startswith(wm_name), 20, 0.1):
+            self._stop_window_manager()
+            raise RuntimeError('%s did not start; see %s/%s.log' % (name, self.root, name))
+        self.window_manager = name
+
+    def _use_xwayland(self, proc, log):
+        """Points the X clients at the Xwayland that Mutter started (its display is in
+        the log; its cookie in the runtime folder), and the program at the compositor."""
+        def display():
+            with open(log) as f:
+                for line in f:
+                    if 'Using public X11 display' in line:
+                        return line.split('display')[1].split(',')[0].strip()
+            return None
+        number = wait_until(lambda: proc.poll() is not None or display(), 20, 0.1)
+        cookies = sorted(glob.glob(os.path.join(self.run_dir, '.mutter-Xwaylandauth.*')),
+                         key=os.path.getmtime)
+        if not isinstance(number, str) or not cookies:
+            return False
+        self._xvfb_display, self.display = self.display, number
+        self._wayland_env = {'XAUTHORITY': cookies[-1], 'WAYLAND_DISPLAY': WAYLAND_DISPLAY}
+        return True
+
+    def running_window_manager(self):
+        """The name the running window manager gives itself, '' when there is none."""
+        out = self._xprop('-root', '_NET_SUPPORTING_WM_CHECK')
+        if '#' not in out:
+            return ''
+        check = out.split('#')[1].split(',')[0].strip()
+        name = self._xprop('-id', check, '_NET_WM_NAME')
+        return name.partition('=')[2].strip().strip('"') if '=' in name else ''
+
+    def _xprop(self, *args):
+        return subprocess.run(['xprop'] + list(args), env=self.env(), stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, universal_newlines=True).stdout
+
+    def _start_session_bus(self):
+        bus = subprocess.Popen(['dbus-daemon', '--session', '--nofork', '--print-address=1'],
+                               env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                               universal_newlines=True)
+        self.track(bus.pid)
+        self._wm_procs.append(bus)
+        address = bus.stdout.readline().strip()
+        if not address:
+            raise RuntimeError('no D-Bus session bus')
+        return address
+
+    def _stop_window_manager(self):
+        for proc in reversed(self._wm_procs):
+            if proc.poll() is None:
+                proc.terminate()
+                try:
+                    proc.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    proc.kill()
+                    proc.wait()
+        self._wm_procs = []
+        self.window_manager = None
+        if self._xvfb_display:
+            self.display, self._xvfb_display, self._wayland_env = self._xvfb_display, None, {}
+        # What a manager leaves on the root window would mislead the next one's users.
+        for prop in ('_NET_SUPPORTING_WM_CHECK', '_NET_ACTIVE_WINDOW', '_NET_CLIENT_LIST',
+                     '_NET_CLIENT_LIST_STACKING'):
+            self._xprop('-root', '-remove', prop)
+
     def stop(self):
+        self._stop_window_manager()
         if self._pulse_pid:
             try:
                 os.kill(self._pulse_pid, 15)
@@ -108,6 +222,75 @@ class Servers:
         if self._xvfb and self._xvfb.poll() is None:
             self._xvfb.terminate()
             self._xvfb.wait(timeout=10)
+
+
+class PipeWire:
+    """A private PipeWire server with WirePlumber and a null sink "greet", on a session
+    bus and in a runtime folder of their own, and, when asked, PipeWire's PulseAudio
+    service (pipewire-pulse). Its processes are tracked by `servers`."""
+
+    def __init__(self, servers, name):
+        self.servers = servers
+        self.run_dir = os.path.join(servers.root, name)
+        os.makedirs(self.run_dir, mode=0o700)
+        self._procs = []
+        self._bus = None
+
+    def env(self, **changes):
+        """A client's environment: PipeWire's folder, and no PulseAudio server but the
+        one in it (pipewire-pulse's, when that runs)."""
+        env = self.servers.env(XDG_RUNTIME_DIR=self.run_dir, PIPEWIRE_RUNTIME_DIR=self.run_dir,
+                               PULSE_RUNTIME_PATH=os.path.join(self.run_dir, 'pulse'),
+                               PULSE_SERVER=None)
+        if self._bus:
+            env['DBUS_SESSION_BUS_ADDRESS'] = self._bus
+        env.update({k: v for k, v in changes.items() if v is not None})
+        return env
+
+    def _spawn(self, command, log):
+        with open(os.path.join(self.run_dir, log), 'ab') as out:
+            proc = subprocess.Popen(command, env=self.env(), stdin=subprocess.DEVNULL,
+                                    stdout=out, stderr=out)
+        self.servers.track(proc.pid)
+        self._procs.append(proc)
+        return proc
+
+    def _pw(self, *command):
+        return subprocess.run(command, env=self.env(), stdout=subprocess.PIPE,
+                              stderr=subprocess.DEVNULL, universal_newlines=True).stdout
+
+    def start(self):
+        """PipeWire, WirePlumber and the null sink, which becomes the default."""
+        bus = subprocess.Popen(['dbus-daemon', '--session', '--nofork', '--print-address=1'],
+                               env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                               universal_newlines=True)
+        self.servers.track(bus.pid)
+        self._procs.append(bus)
+        self._bus = bus.stdout.readline().strip()
+        self._spawn(['pipewire'], 'pipewire.log')
+        if not wait_until(lambda: os.path.exists(os.path.join(self.run_dir, 'pipewire-0')), 10):
+            raise RuntimeError('PipeWire did not start; see %s/pipewire.log' % self.run_dir)
+        self._spawn(['wireplumber'], 'wireplumber.log')
+        self._pw('pw-cli', 'create-node', 'adapter',
+                 '{ factory.name=support.null-audio-sink node.name=greet media.class=Audio/Sink '
+                 'object.linger=true audio.position=[ FL FR ] audio.rate=48000 }')
+        if not wait_until(lambda: '*' in ''.join(l for l in self._pw('wpctl', 'status').split('\n')
+                                                 if 'greet' in l), 15, 0.1):
+            raise RuntimeError('WirePlumber did not take up the sink; see %s' % self.run_dir)
+        return self
+
+    def start_pulse(self):
+        """pipewire-pulse, PipeWire's PulseAudio server."""
+        self._spawn(['pipewire', '-c', 'pipewire-pulse.conf'], 'pipewire-pulse.log')
+        if not wait_until(lambda: os.path.exists(os.path.join(self.run_dir, 'pulse', 'native')), 10):
+            raise RuntimeError('pipewire-pulse did not start; see %s' % self.run_dir)
+
+    def stop(self):
+        for proc in reversed(self._procs):
+            if proc.poll() is None:
+                proc.terminate()
+                proc.wait(timeout=10)
+        self._procs = []
 
 
 def missing_tools(*tools):

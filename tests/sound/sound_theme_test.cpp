@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "tests/support/temp_folder.h"
@@ -17,10 +19,23 @@ class SoundThemeTest : public ::testing::Test {
   void SetUp() override {
     setenv("XDG_DATA_HOME", folder_.File("home").c_str(), 1);
     setenv("XDG_DATA_DIRS", (folder_.File("a") + ":" + folder_.File("b")).c_str(), 1);
+    setenv("XDG_CONFIG_DIRS", folder_.File("etc").c_str(), 1);
+    // The machine's own GSettings values stay out of these tests.
+    setenv("GSETTINGS_BACKEND", "memory", 1);
   }
   void TearDown() override {
     unsetenv("XDG_DATA_HOME");
     unsetenv("XDG_DATA_DIRS");
+    unsetenv("XDG_CONFIG_DIRS");
+  }
+  void Config(const std::string& file, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(folder_.File(file)).parent_path());
+    WriteWholeFile(folder_.File(file), text);
+  }
+  void Inherits(const std::string& theme, const std::string& parents) {
+    std::filesystem::create_directories(folder_.File("a") + "/sounds/" + theme);
+    WriteWholeFile(folder_.File("a") + "/sounds/" + theme + "/index.theme",
+                   "[Sound Theme]\nName=" + theme + "\nInherits=" + parents + "\n");
   }
   std::string Put(const std::string& root, const std::string& theme, const std::string& file) {
     const std::string dir = folder_.File(root) + "/sounds/" + theme + "/stereo";
@@ -50,17 +65,74 @@ TEST_F(SoundThemeTest, SearchesDataFoldersInOrderAndFallsBackToFreedesktop) {
   EXPECT_EQ(FindThemeSound("../freedesktop/stereo/service-login"), "");
 }
 
-TEST_F(SoundThemeTest, ChosenThemeAndItsParentComeFirst) {
-  std::filesystem::create_directories(folder_.File("gtk-3.0"));
-  WriteWholeFile(folder_.File("gtk-3.0/settings.ini"),
-                 "[Settings]\ngtk-sound-theme-name = ocean\n");
+TEST_F(SoundThemeTest, ChosenThemeThenEachParentThenFreedesktop) {
+  Config("gtk-3.0/settings.ini", "[Settings]\ngtk-sound-theme-name = ocean\n");
   Put("a", "freedesktop", "bell.oga");
-  const std::string parent = Put("a", "deep", "bell.ogg");
-  std::filesystem::create_directories(folder_.File("a") + "/sounds/ocean");
-  WriteWholeFile(folder_.File("a") + "/sounds/ocean/index.theme", "[Sound Theme]\nInherits=deep\n");
-  EXPECT_EQ(FindThemeSound("bell"), parent);
+  Inherits("ocean", "deep, shallow");
+  Inherits("deep", "ocean");  // a loop ends
+  Inherits("shallow", "pond");
+  const std::string grandparent = Put("b", "pond", "bell.oga");
+  EXPECT_EQ(FindThemeSound("bell"), grandparent);
+  const std::string second = Put("a", "shallow", "bell.oga");
+  EXPECT_EQ(FindThemeSound("bell"), second);
+  const std::string first = Put("a", "deep", "bell.ogg");
+  EXPECT_EQ(FindThemeSound("bell"), first);
   const std::string own = Put("b", "ocean", "bell.wav");
   EXPECT_EQ(FindThemeSound("bell"), own);
+  EXPECT_EQ(FindThemeSound("bell", ""), folder_.File("a") + "/sounds/freedesktop/stereo/bell.oga");
+}
+
+TEST_F(SoundThemeTest, ChoiceOrderGnomeKdeGtkThenTheSystemDefault) {
+  ThemeChoices c;
+  EXPECT_EQ(ChosenTheme(c), "");
+  c.gsettings_default = "Yaru";
+  EXPECT_EQ(ChosenTheme(c), "Yaru");
+  c.gtk = "gtk-one";
+  EXPECT_EQ(ChosenTheme(c), "gtk-one");
+  c.kde = "kde-one";
+  EXPECT_EQ(ChosenTheme(c), "kde-one");
+  c.gsettings = "../escape";  // not a theme name: passed over
+  EXPECT_EQ(ChosenTheme(c), "kde-one");
+  c.gsettings = "gnome-one";
+  EXPECT_EQ(ChosenTheme(c), "gnome-one");
+}
+
+TEST_F(SoundThemeTest, KdeAndGtkChoicesFromUserThenSystemConfig) {
+  Config("etc/kdeglobals", "[Sounds]\nTheme=kde-system\n");
+  Config("etc/gtk-3.0/settings.ini", "[Settings]\ngtk-sound-theme-name=gtk-system\n");
+  ThemeChoices c = ReadThemeChoices();
+  EXPECT_EQ(c.kde, "kde-system");
+  EXPECT_EQ(c.gtk, "gtk-system");
+  // The key only counts in its own section.
+  Config("kdeglobals", "[General]\nTheme=Breeze\n[Sounds]\nEnable=true\nTheme = ocean\n");
+  Config("gtk-3.0/settings.ini", "[Settings]\ngtk-theme-name=Adwaita\n");
+  c = ReadThemeChoices();
+  EXPECT_EQ(c.kde, "ocean");
+  EXPECT_EQ(c.gtk, "gtk-system");
+  EXPECT_EQ(c.gsettings, "");  // the memory backend holds no choice
+}
+
+// GSettings reads its schemas and backend once per process, so this runs in a fresh
+// one: a schema folder and a keyfile backend of the test's own.
+TEST_F(SoundThemeTest, GnomeChoiceFromGSettingsBeforeAnyWindow) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::string schemas = folder_.File("schemas");
+  std::filesystem::create_directories(schemas);
+  WriteWholeFile(schemas + "/org.gnome.desktop.sound.gschema.xml",
+                 "<schemalist><schema id='org.gnome.desktop.sound' path='/org/gnome/desktop/sound/'>"
+                 "<key name='theme-name' type='s'><default>'freedesktop'</default></key>"
+                 "</schema></schemalist>");
+  ASSERT_EQ(std::system(("glib-compile-schemas " + schemas).c_str()), 0);
+  Config("glib-2.0/settings/keyfile", "[org/gnome/desktop/sound]\ntheme-name='ocean'\n");
+  Config("kdeglobals", "[Sounds]\nTheme=kde-one\n");
+  EXPECT_EXIT(
+      {
+        setenv("GSETTINGS_SCHEMA_DIR", schemas.c_str(), 1);
+        setenv("GSETTINGS_BACKEND", "keyfile", 1);
+        std::fprintf(stderr, "chosen=%s.\n", ChosenTheme(ReadThemeChoices()).c_str());
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "chosen=ocean\\.");
 }
 
 }  // namespace

@@ -1,0 +1,31 @@
+// How the program's windows meet a desktop's window manager: which window may take
+// the keyboard focus and when, where a window ends up once the manager has placed
+// it, and which window is active again when a dialog closes. On a bare X server the
+// same calls hold and change nothing that is seen.
+#pragma once
+
+#include <wx/gdicmn.h>
+#include <wx/toplevel.h>
+
+namespace morrowby {
+
+// The window never takes the keyboard focus: not when it appears, not when another
+// window closes and the manager looks for one to focus, not when clicked (the hidden
+// main window). Call before the window is first shown.
+void NeverTakeFocus(wxTopLevelWindow* window);
+
+// The window appears without the focus, so whoever had it keeps it and typing goes on
+// there (as with a desktop notification). The first left click in the window gives
+// it the focus, and keys reach it from then on. Call before it is first shown, after
+// its controls exist.
+void TakeFocusWhenClicked(wxTopLevelWindow* window);
+
+// Once the window is on screen, its outer top-left corner (the frame included) is put
+// at `where` in screen pixels, whatever place the window manager chose for it.
+void KeepPlacement(wxTopLevelWindow* window, const wxPoint& where);
+
+// Makes the window the active one (focus and active look) as of the user's last input,
+// so that a manager's focus-stealing prevention lets it through.
+void ActivateWindow(wxTopLevelWindow* window);
+
+}  // namespace morrowby
