@@ -25,7 +25,8 @@ the table: a full announcement at a fixed moment, its clips located in the recor
 (clip_alignment.py), with the silence the program added where clips join and its
 recorded length over the length of its clips.
 
-usage: bench.py --root SCRATCH_FOLDER BINARY [--runs N]"""
+usage: bench.py --root SCRATCH_FOLDER BINARY [--runs N] [--servers pulseaudio,pipewire]
+       [--wm openbox|xfwm4|mutter|none]"""
 import argparse
 import collections
 import os
@@ -40,7 +41,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..'
 from clip_alignment import Clips, align  # noqa: E402
 from morrowby_run import Config, Driver, RunResult, Session  # noqa: E402
 from recording import RATE, SILENCE_LEVEL, Recorder  # noqa: E402
-from servers import Servers, missing_tools, wait_until  # noqa: E402
+from servers import PipeWire, Servers, missing_tools, wait_until  # noqa: E402
 from sound_files import tone_frames, wav_image  # noqa: E402
 from spoken_date import parse_moment, spoken_clips  # noqa: E402
 from start_phases import PHASES, traced_run  # noqa: E402
@@ -107,11 +108,24 @@ def cpu_seconds(pid):
 
 
 class Bench:
-    def __init__(self, root, binary):
+    """One sound server (`sound`: 'pulseaudio', or 'pipewire' with its PulseAudio
+    service, which the players and the recorder then talk to) on an X server with the
+    window manager `wm` (None: none)."""
+
+    def __init__(self, root, binary, sound='pulseaudio', wm='openbox'):
         self.root = root
         self.binary = binary
+        os.makedirs(root, exist_ok=True)
         self.servers = Servers(root).start()
-        self.recorder = Recorder(os.path.join(root, 'sink.raw'), self.servers.env(),
+        if wm:
+            self.servers.use_window_manager(wm)
+        self.pipewire = None
+        self.socket = self.servers.socket
+        if sound == 'pipewire':
+            self.pipewire = PipeWire(self.servers, 'pipewire').start()
+            self.pipewire.start_pulse()
+            self.socket = os.path.join(self.pipewire.run_dir, 'pulse', 'native')
+        self.recorder = Recorder(os.path.join(root, 'sink.raw'), self.env(),
                                  self.servers.track)
         self.timeline = SinkTimeline(self.recorder)
         self.song = os.path.join(root, 'second.wav')
@@ -122,6 +136,12 @@ class Bench:
         self.offset = 0.0
         self.clips = Clips()
 
+    def env(self, **changes):
+        """A client's environment on this bench's sound server and X server."""
+        if self.pipewire:
+            return self.pipewire.env(**changes)
+        return self.servers.env(**changes)
+
     def calibrate(self, clicks=5):
         """The sink-to-file delay, from clicks handed to an already playing pacat."""
         log = os.path.join(self.root, 'pacat.log')
@@ -129,7 +149,7 @@ class Bench:
             pacat = subprocess.Popen(
                 ['pacat', '-v', '--playback', '--raw', '--format=s16le', '--rate=%d' % RATE,
                  '--channels=2', '--latency-msec=5'],
-                stdin=subprocess.PIPE, stderr=err, env=self.servers.env())
+                stdin=subprocess.PIPE, stderr=err, env=self.env())
         self.servers.track(pacat.pid)
 
         def connected():
@@ -186,7 +206,7 @@ class Bench:
     def launch_wait_cpu(self):
         """(CPU seconds used from the launch window's appearance to the program's end,
         length of that stretch), or None when no launch window came."""
-        env = self.servers.env(XDG_CONFIG_HOME=self.config.folder)
+        env = self.env(XDG_CONFIG_HOME=self.config.folder)
         proc = subprocess.Popen([self.binary], env=env, cwd=self.config.folder,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.servers.track(proc.pid)
@@ -205,9 +225,9 @@ class Bench:
 
     def start_phases(self):
         """{phase: ms after execve} of one song-mode run under strace."""
-        return traced_run(self.binary, self.servers.env(XDG_CONFIG_HOME=self.config.folder),
+        return traced_run(self.binary, self.env(XDG_CONFIG_HOME=self.config.folder),
                           self.config.folder, self.root, self.song, self.config.settings_path,
-                          self.servers.socket)
+                          self.socket)
 
     def announcement(self):
         """(inserted silence per junction of each stretch between audible clips, in
@@ -226,6 +246,8 @@ class Bench:
     def stop(self):
         self.timeline.stop()
         self.recorder.stop()
+        if self.pipewire:
+            self.pipewire.stop()
         self.servers.stop()
 
 
@@ -252,13 +274,13 @@ def measure(bench, runs):
     """The table's rows. The players take turns, round after round, so that a busy
     moment of the machine falls on all of them alike."""
     players = [('morrowby (song mode)', [bench.binary],
-                bench.servers.env(XDG_CONFIG_HOME=bench.config.folder)),
-               ('paplay FILE', ['paplay', bench.song], bench.servers.env())]
+                bench.env(XDG_CONFIG_HOME=bench.config.folder)),
+               ('paplay FILE', ['paplay', bench.song], bench.env())]
     if missing_tools('canberra-gtk-play'):
         print('canberra-gtk-play is not installed (tools/install-deps.sh --bench)')
     else:
         players.append(('canberra-gtk-play -f FILE', ['canberra-gtk-play', '-f', bench.song],
-                        bench.servers.env()))
+                        bench.env()))
     results = {name: [] for name, _, _ in players}
     for _ in range(runs):
         for name, command, env in players:
@@ -307,27 +329,42 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--root', required=True)
     parser.add_argument('--runs', type=int, default=9)
+    parser.add_argument('--servers', default='pulseaudio,pipewire',
+                        help='sound servers to measure on, in turn')
+    parser.add_argument('--wm', default='openbox', help="window manager, or 'none'")
     parser.add_argument('binary')
     args = parser.parse_args()
-    missing = missing_tools('Xvfb', 'pulseaudio', 'parec', 'pacat', 'paplay', 'xdotool')
+    wm = None if args.wm == 'none' else args.wm
+    needed = ['Xvfb', 'pulseaudio', 'parec', 'pacat', 'paplay', 'xdotool']
+    if 'pipewire' in args.servers:
+        needed += ['pipewire', 'wireplumber', 'pw-cli', 'wpctl', 'dbus-daemon']
+    if wm:
+        needed.append(wm)
+    missing = missing_tools(*needed)
     if missing:
         print('missing %s (tools/install-deps.sh --bench installs them)' % ' '.join(missing))
         return 1
-    bench = Bench(args.root, os.path.abspath(args.binary))
-    try:
-        calibration = bench.calibrate()
-        rows = measure(bench, args.runs)
-        spoken = announcement_lines(bench, min(args.runs, 3))
-    finally:
-        bench.stop()
-    print('%d runs each of a 1 s 44.1 kHz mono WAV; calibration %.1f ms (%s) taken off'
-          % (args.runs, 1000 * bench.offset, ', '.join('%.1f' % (1000 * d) for d in calibration)))
-    header = ('', 'start to first sample', 'to canberra', 'to paplay', 'peak RSS',
-              'peak private', 'CPU (user+sys)')
-    widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
-    for row in [header] + rows:
-        print('  '.join(cell.ljust(w) for cell, w in zip(row, widths)).rstrip())
-    print('\n'.join(spoken))
+    for sound in args.servers.split(','):
+        bench = Bench(os.path.join(args.root, sound), os.path.abspath(args.binary), sound, wm)
+        try:
+            calibration = bench.calibrate()
+            rows = measure(bench, args.runs)
+            spoken = announcement_lines(bench, min(args.runs, 3)) if sound == 'pulseaudio' else []
+        finally:
+            bench.stop()
+        print('\n== %s, window manager %s, Xvfb -noreset' % (
+            'PipeWire (with pipewire-pulse)' if sound == 'pipewire' else 'PulseAudio', wm or 'none'))
+        print('%d interleaved rounds of a 1 s 44.1 kHz mono WAV; medians (range); calibration '
+              '%.1f ms (%s) taken off' % (args.runs, 1000 * bench.offset,
+                                          ', '.join('%.1f' % (1000 * d) for d in calibration)))
+        header = ('', 'start to first sample', 'to canberra', 'to paplay', 'peak RSS',
+                  'peak private', 'CPU (user+sys)')
+        widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
+        for row in [header] + rows:
+            print('  '.join(cell.ljust(w) for cell, w in zip(row, widths)).rstrip())
+        if spoken:
+            print('\n'.join(spoken))
+        sys.stdout.flush()
     return 0
 
 

@@ -12,7 +12,7 @@ packages=(
 )
 case "${1:-}" in
   --fuzz) packages+=(clang libclang-rt-14-dev) ;;
-  --bench) packages+=(gnome-session-canberra libcanberra-gtk3-module time) ;;
+  --bench) packages+=(gnome-session-canberra libcanberra-gtk3-module strace) ;;
 esac
 
 missing=()
