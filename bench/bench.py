@@ -93,6 +93,18 @@ def private_dirty_kb(pid):
     return 0
 
 
+def proc_status_kb(pid, field):
+    """A kB figure of /proc/PID/status; 0 once the process has gone."""
+    try:
+        with open('/proc/%d/status' % pid) as f:
+            for line in f:
+                if line.startswith(field):
+                    return int(line.split()[1])
+    except (OSError, ValueError):
+        pass
+    return 0
+
+
 def cpu_seconds(pid):
     """CPU time of a live process's threads, from the scheduler's nanosecond counts
     (the tick counts in /proc/PID/stat are too coarse for a few milliseconds); None
@@ -177,22 +189,29 @@ class Bench:
 
     def timed_run(self, command, env):
         """(seconds to the first audible sample, peak RSS in kB, peak private memory
-        in kB, CPU seconds) of one run of `command`. Private memory is the most
-        Private_Dirty that /proc/PID/smaps_rollup showed while it ran: the pages that
-        are the process's own, unlike the shared libraries counted in RSS."""
+        in kB, CPU seconds) of one run of `command`. Both memory figures are read from
+        /proc while it runs: VmHWM (the kernel's own high-water mark of this program,
+        unlike the wait status's, which also holds the forking parent's size) and the
+        most Private_Dirty of smaps_rollup, the pages that are the process's own
+        rather than shared libraries. smaps_rollup is read only every 20 ms, since it
+        takes the process's memory lock while it starts."""
         self.recorder.settle(0.1)
         start = self.recorder.position()
         instant = time.monotonic()
         proc = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.servers.track(proc.pid)
-        private = 0
+        peak = private = 0
         deadline = instant + 60
+        turn = 0
         while True:
             pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
             if pid:
                 break
-            private = max(private, private_dirty_kb(proc.pid))
+            peak = max(peak, proc_status_kb(proc.pid, 'VmHWM:'))
+            if turn % 10 == 5:
+                private = max(private, private_dirty_kb(proc.pid))
+            turn += 1
             if time.monotonic() > deadline:
                 proc.kill()
             time.sleep(0.002)
@@ -201,7 +220,7 @@ class Bench:
         heard = first_audible_frame(self.recorder, start, end)
         delay = None if heard is None else \
             (heard - self.timeline.frame_at(instant)) / RATE - self.offset
-        return delay, usage.ru_maxrss, private, usage.ru_utime + usage.ru_stime
+        return delay, peak, private, usage.ru_utime + usage.ru_stime
 
     def launch_wait_cpu(self):
         """(CPU seconds used from the launch window's appearance to the program's end,
