@@ -2,21 +2,20 @@
 // be written: a greeter that fails must not disturb the log-in.
 //
 // The greeting starts first, before the toolkit: the song depends on nothing that
-// wx or GTK does, so it plays while they come up, and the launch button waits for it.
+// wx or GTK does. The program links neither; once the sound is on its way, the
+// windows module is loaded, and the launch button there waits for the sound's end.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-
-#include <gdk/gdkx.h>
-#include <wx/app.h>
-#include <wx/init.h>
-#include <wx/log.h>
-
 #include <string>
+#include <thread>
 
-#include "app/app.h"
 #include "app/greeting.h"
-#include "app/main_window.h"
 #include "app/on_demand.h"
+#include "app/windows_module.h"
 #include "sound/announcement.h"
 #include "sound/device_sound_service.h"
 
@@ -44,13 +43,45 @@ std::string SettleEnvironment() {
   return startup_id;
 }
 
-// Hands the launcher's start-up notification id to GDK, as GDK does with the
-// environment variable, so the launcher's busy cursor ends as usual.
-void NotifyStartup(const std::string& startup_id) {
-  if (startup_id.empty()) return;
-  GdkDisplay* display = gdk_display_get_default();
-  if (display != nullptr && GDK_IS_X11_DISPLAY(display))
-    gdk_x11_display_set_startup_notification_id(display, startup_id.c_str());
+// The folder of the running program, with its final '/'; "" when unknown.
+std::string ProgramFolder() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "";
+  const std::string exe(path, static_cast<std::size_t>(n));
+  return exe.substr(0, exe.rfind('/') + 1);
+}
+
+// The windows module: beside the program in a build folder, else where it is
+// installed. nullptr, with the loader's words in `why`, when neither loads.
+MorrowbyRunWindowsFunction LoadWindows(std::string* why) {
+  const std::string folder = ProgramFolder();
+  for (const std::string& path : {folder + "morrowby-windows.so",
+                                  folder + MORROWBY_WINDOWS_MODULE_INSTALLED}) {
+    if (access(path.c_str(), F_OK) != 0) continue;
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
+      *why = dlerror();
+      return nullptr;
+    }
+    if (auto run = reinterpret_cast<MorrowbyRunWindowsFunction>(
+            dlsym(module, "MorrowbyRunWindows")))
+      return run;
+    *why = "it has no entry";
+    return nullptr;
+  }
+  *why = "morrowby-windows.so is missing";
+  return nullptr;
+}
+
+// Loading the module holds the dynamic loader's lock for its whole ~25 ms, and the
+// greeting's sound libraries load more of their own as the device opens: let the
+// greeting get its sound going first (or end, or give up), but never wait long.
+void LetTheSoundStart(const morrowby::Greeting& greeting) {
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  while (!greeting.Played() && !morrowby::SoundDeviceSettled() &&
+         std::chrono::steady_clock::now() < limit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 }  // namespace
@@ -61,29 +92,27 @@ int main(int argc, char** argv) {
   const morrowby::CommandLine command = morrowby::ParseCommandLine(argc, argv);
   int status = 0;
   if (morrowby::RunOnDemand(command, &status)) return status;
-  morrowby::SetupAtOnce = command.kind == morrowby::RunKind::kSetup;
+  const bool setup_at_once = command.kind == morrowby::RunKind::kSetup;
   const std::string startup_id = SettleEnvironment();
   const auto sound = morrowby::MakeDeviceSoundService();
-  morrowby::Greeting greeting(*sound, !morrowby::SetupAtOnce);
+  morrowby::Greeting greeting(*sound, !setup_at_once);
 
-  wxApp::SetInstance(new morrowby::TApp(greeting));
-  bool started;
-  {
-    wxLogNull quiet;  // a missing display is reported below, in one line
-    started = wxEntryStart(argc, argv);
-  }
-  if (!started) {
-    // Still greet, but there is nowhere to offer the Setup button.
+  LetTheSoundStart(greeting);
+  std::string why;
+  const MorrowbyRunWindowsFunction run_windows = LoadWindows(&why);
+  if (run_windows == nullptr) {
     greeting.Wait();
-    std::fprintf(stderr, morrowby::SetupAtOnce
-                             ? "morrowby: no display; the Setup window cannot open\n"
-                             : "morrowby: no display; the Setup button is not shown\n");
+    std::fprintf(stderr, "morrowby: cannot load its windows (%s); no Setup button\n",
+                 why.c_str());
     return 0;
   }
-  NotifyStartup(startup_id);
-  if (wxTheApp->CallOnInit()) wxTheApp->OnRun();
-  wxTheApp->OnExit();
-  wxEntryCleanup();
+  if (run_windows(&greeting, argc, argv, setup_at_once, startup_id.c_str()) == 0) {
+    // Still greet, but there is nowhere to offer the Setup button.
+    greeting.Wait();
+    std::fprintf(stderr, setup_at_once ? "morrowby: no display; the Setup window cannot open\n"
+                                       : "morrowby: no display; the Setup button is not shown\n");
+    return 0;
+  }
   greeting.Wait();
   return 0;
 }

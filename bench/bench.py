@@ -351,6 +351,8 @@ def main():
     parser.add_argument('--servers', default='pulseaudio,pipewire',
                         help='sound servers to measure on, in turn')
     parser.add_argument('--wm', default='openbox', help="window manager, or 'none'")
+    parser.add_argument('--no-announcement', action='store_true',
+                        help='skip the announcement (a program built with other clips)')
     parser.add_argument('binary')
     args = parser.parse_args()
     wm = None if args.wm == 'none' else args.wm
@@ -368,7 +370,8 @@ def main():
         try:
             calibration = bench.calibrate()
             rows = measure(bench, args.runs)
-            spoken = announcement_lines(bench, min(args.runs, 3)) if sound == 'pulseaudio' else []
+            spoken = announcement_lines(bench, min(args.runs, 3)) \
+                if sound == 'pulseaudio' and not args.no_announcement else []
         finally:
             bench.stop()
         print('\n== %s, window manager %s, Xvfb -noreset' % (

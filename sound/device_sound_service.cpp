@@ -109,4 +109,6 @@ std::unique_ptr<SoundService> MakeDeviceSoundService() {
   return std::make_unique<DeviceSoundService>();
 }
 
+bool SoundDeviceSettled() { return AudioOutput::AnySettled(); }
+
 }  // namespace morrowby

@@ -16,4 +16,8 @@ namespace morrowby {
 
 std::unique_ptr<SoundService> MakeDeviceSoundService();
 
+// True once the device of such a service has been opened (its first samples are on
+// their way) or given up on.
+bool SoundDeviceSettled();
+
 }  // namespace morrowby

@@ -38,6 +38,8 @@ constexpr auto kOpenDeadline = std::chrono::seconds(10);
 constexpr auto kStallLimit = std::chrono::seconds(3);
 constexpr auto kRetryPause = milliseconds(250);
 
+std::atomic<bool> any_settled{false};
+
 struct Driver {
   const char* sdl_name;
   const char* shown_name;  // as a user knows it
@@ -127,17 +129,23 @@ class AudioOutput::Device {
     const char* chosen = std::getenv("SDL_AUDIODRIVER");
     for (;;) {
       if (chosen != nullptr && *chosen != '\0') {
-        if (TryDriver({chosen, chosen})) return true;
+        if (TryDriver({chosen, chosen})) return Settled(true);
       } else {
         for (const Driver& d : kDrivers)
-          if (TryDriver(d)) return true;
+          if (TryDriver(d)) return Settled(true);
       }
       if (Clock::now() >= open_deadline_) {
+        Settled(false);
         GiveUp(chosen != nullptr && *chosen != '\0' ? chosen : "PulseAudio, PipeWire, ALSA");
         return false;
       }
       std::this_thread::sleep_for(kRetryPause);
     }
+  }
+
+  static bool Settled(bool opened) {
+    any_settled.store(true, std::memory_order_release);
+    return opened;
   }
 
   bool TryDriver(const Driver& driver) {
@@ -291,5 +299,6 @@ PcmFormat AudioOutput::FormatInUse() const { return device_->FormatInUse(); }
 void AudioOutput::EndRequest() { device_->EndRequest(); }
 void AudioOutput::Drain() { device_->Drain(); }
 bool AudioOutput::Usable() const { return device_->Usable(); }
+bool AudioOutput::AnySettled() { return any_settled.load(std::memory_order_acquire); }
 
 }  // namespace morrowby

@@ -47,6 +47,10 @@ class AudioOutput {
   // later write is refused at once, so the run never waits twice.
   bool Usable() const;
 
+  // True once an output of this process has opened its device or given up on it:
+  // the sound is then on its way, and loading more libraries no longer holds it up.
+  static bool AnySettled();
+
  private:
   class Device;  // everything that touches SDL
   std::unique_ptr<Device> device_;
