@@ -326,7 +326,8 @@ def measure(bench, runs):
     else:
         traced = [bench.start_phases() for _ in range(runs)]
         for phase in PHASES:
-            rows.append(('  under strace: ' + phase, spread([t.get(phase) for t in traced], 'ms'),
+            seen = [t.get(phase) for t in traced if t.get(phase) is not None]
+            rows.append(('  under strace: ' + phase, spread(seen, 'ms') if seen else 'not seen',
                          '-', '-', '-', '-', '-'))
     return rows
 
