@@ -56,7 +56,6 @@ TWndw::TWndw(Greeting& greeting)
 }
 
 void TWndw::SetupWindow() {
-  start_time_ = greeting_.Time();
   if (SetupAtOnce) {
     // From the main loop, like every other window of the run.
     CallAfter([this] {

@@ -27,13 +27,13 @@ class TWndw : public wxFrame {
   explicit TWndw(Greeting& greeting);
 
   // The set-up step; runs once, right after the window has been created and shown.
-  // Keeps the greeting's start-up time and starts timer 0.
+  // Starts timer 0, or opens the Setup window at once when the run was asked for it.
   void SetupWindow();
 
   // Starts timer 1 and runs the launch window until it ends.
   void ShowLaunchWindow();
 
-  const StartUpTime& StartTime() const { return start_time_; }
+  const StartUpTime& StartTime() const { return greeting_.Time(); }
 
   // Information commands, opened modally over the main window.
   void CmAbout();
@@ -48,7 +48,6 @@ class TWndw : public wxFrame {
   void LaunchTimer();
 
   Greeting& greeting_;
-  StartUpTime start_time_;
   wxTimer timer0_;
   wxTimer timer1_;
 };

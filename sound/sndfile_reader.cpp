@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "store/atomic_file.h"
+
 namespace morrowby {
 
 SoundFileReader::~SoundFileReader() {
@@ -14,13 +16,9 @@ SoundFileReader::~SoundFileReader() {
 
 bool SoundFileReader::Open(const std::string& path) {
   if (file_ != nullptr || path.empty()) return false;
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
   struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return false;
-  }
+  const int fd = OpenRegularFile(path, &st);
+  if (fd < 0) return false;
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   SF_INFO info{};
   SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);

@@ -144,20 +144,6 @@ FileResult WriteInPlace(const std::string& path, const std::string& content) {
   return done;
 }
 
-// Opens a regular file for reading; -1 with errno for anything else.
-int OpenRegular(const std::string& path, struct stat* st) {
-  // O_NONBLOCK: opening a FIFO must not wait for a writer.
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
-  if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
-    const int err = S_ISDIR(st->st_mode) ? EISDIR : EINVAL;
-    close(fd);
-    errno = err;
-    return -1;
-  }
-  return fd;
-}
-
 // Reads up to `limit` bytes from `fd` into `out`; false, with errno, when a read fails.
 bool ReadUpTo(int fd, std::size_t limit, std::size_t expected, std::string* out) {
   // Sized by what the file holds, not by the limit: a settings file is tiny.
@@ -176,6 +162,21 @@ bool ReadUpTo(int fd, std::size_t limit, std::size_t expected, std::string* out)
 }
 
 }  // namespace
+
+int OpenRegularFile(const std::string& path, struct stat* st) {
+  // O_NONBLOCK: opening a FIFO must not wait for a writer.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  int err = 0;
+  if (fstat(fd, st) != 0)
+    err = errno;
+  else if (!S_ISREG(st->st_mode))
+    err = S_ISDIR(st->st_mode) ? EISDIR : EINVAL;
+  if (err == 0) return fd;
+  close(fd);
+  errno = err;
+  return -1;
+}
 
 FileResult ReplaceFile(const std::string& path_in, const std::string& content) {
   if (path_in.empty()) {
@@ -247,7 +248,7 @@ bool ReadFilePrefix(const std::string& path, std::size_t limit, std::string* out
   out->clear();
   if (path.empty()) return false;
   struct stat st;
-  const int fd = OpenRegular(path, &st);
+  const int fd = OpenRegularFile(path, &st);
   if (fd < 0) return false;
   const bool ok = ReadUpTo(fd, limit, static_cast<std::size_t>(st.st_size), out);
   close(fd);
@@ -259,7 +260,7 @@ FileResult ReadFileWhole(const std::string& path, std::size_t limit, std::string
   out->clear();
   if (path.empty()) return Failure(ENOENT);
   struct stat st;
-  const int fd = OpenRegular(path, &st);
+  const int fd = OpenRegularFile(path, &st);
   if (fd < 0) return Failure(errno);
   // One byte past the limit tells a file that is too large from one that fits.
   const bool ok = ReadUpTo(fd, limit + 1, static_cast<std::size_t>(st.st_size), out);

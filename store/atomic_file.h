@@ -4,6 +4,8 @@
 // the old or the new complete file.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace morrowby {
@@ -44,6 +46,11 @@ FileResult ReadFileWhole(const std::string& path, std::size_t limit, std::string
 
 // The size in bytes of the file `path` names (links followed); -1 when there is none.
 long long FileSize(const std::string& path);
+
+// Opens a regular file for reading, close-on-exec, and fills `st`. Folders, FIFOs and
+// devices are refused without blocking on them (the descriptor is non-blocking;
+// clear O_NONBLOCK to read as usual). -1 with errno for anything else.
+int OpenRegularFile(const std::string& path, struct stat* st);
 
 // Creates a folder and its missing parents (mode 0700 for new ones).
 bool MakeFolders(const std::string& path);
