@@ -1,55 +1,44 @@
-// Crash-safe file replacement and bounded, non-blocking reads for the settings file
-// and the song list files.
+// Crash-safe file replacement and bounded, non-blocking reads for the settings file,
+// the song list files and the WAV files the program writes.
 #include "store/atomic_file.h"
 
 #include <algorithm>
-
 #include <cctype>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "store/paths.h"
 
 namespace morrowby {
 namespace {
 
-FileResult Failure(int err) {
+// Every temporary this program names ends in this and six random letters or digits.
+constexpr char kMarker[] = ".morrowby-tmp-";
+constexpr std::size_t kMarkerBytes = sizeof kMarker - 1;
+constexpr std::size_t kRandomBytes = 6;
+// A leftover younger than this may belong to a write that is still going on
+// somewhere the lock cannot tell (another machine sharing the folder).
+constexpr time_t kLeftoverAgeSeconds = 60;
+
+FileResult Failure(int err, const std::string& reason = std::string()) {
   FileResult result;
-  result.reason = std::strerror(err);
+  result.reason = reason.empty() ? std::strerror(err) : reason;
   result.error = err;
   return result;
 }
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The file a path finally names: symbolic links are followed (also dangling ones, so
-// a link to a not-yet-existing file creates that file).
-std::string ResolveLinks(std::string path) {
-  for (int depth = 0; depth < 40; ++depth) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char target[PATH_MAX];
-    const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
-    if (n <= 0) return path;
-    target[n] = '\0';
-    path = target[0] == '/' ? std::string(target) : FolderOf(path) + "/" + target;
-  }
-  return path;
+FileResult Success() {
+  FileResult done;
+  done.ok = true;
+  return done;
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size, int* err) {
@@ -66,70 +55,66 @@ bool WriteAll(int fd, const char* data, std::size_t size, int* err) {
   return true;
 }
 
-// Whether `entry` is a temporary file that ReplaceFile made for the file `name`.
-bool IsOwnTemporary(const std::string& entry, const std::string& name) {
-  constexpr std::size_t kRandom = 6;  // the XXXXXX of the mkostemp pattern
-  if (entry.size() != name.size() + 1 + kRandom || entry.compare(0, name.size(), name) != 0 ||
-      entry[name.size()] != '.')
-    return false;
-  const std::string tail = entry.substr(name.size() + 1);
-  const auto all = [&tail](int (*test)(int)) {
-    return std::all_of(tail.begin(), tail.end(),
-                       [test](char c) { return test(static_cast<unsigned char>(c)) != 0; });
-  };
-  return all(isalnum) && !all(islower) && !all(isupper);
+// Whether `entry` is a temporary name that this program makes.
+bool IsOwnTemporary(const std::string& entry) {
+  if (entry.size() < 1 + kMarkerBytes + kRandomBytes || entry[0] != '.') return false;
+  const std::size_t at = entry.size() - kRandomBytes - kMarkerBytes;
+  if (entry.compare(at, kMarkerBytes, kMarker) != 0) return false;
+  return std::all_of(entry.end() - kRandomBytes, entry.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
-// Removes what earlier writes of `path` that were cut short left behind.
-void SweepLeftovers(const std::string& path) {
-  const std::string folder = FolderOf(path), name = NameOf(path);
+// ".<name>.morrowby-tmp-XXXXXX" with fresh random letters, the name cut (at a
+// character's start) so that the whole fits in NAME_MAX.
+std::string TemporaryName(const std::string& name) {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char random[kRandomBytes] = {};
+  if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+    const unsigned long mix = static_cast<unsigned long>(std::time(nullptr)) ^
+                              (static_cast<unsigned long>(getpid()) << 16) ^
+                              reinterpret_cast<unsigned long>(&random);
+    for (std::size_t i = 0; i < kRandomBytes; ++i) random[i] ^= static_cast<unsigned char>(mix >> (i * 5));
+  }
+  std::size_t keep = std::min(name.size(), static_cast<std::size_t>(NAME_MAX) - 1 - kMarkerBytes - kRandomBytes);
+  while (keep > 0 && keep < name.size() && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  std::string temp = "." + name.substr(0, keep) + kMarker;
+  for (unsigned char r : random) temp += kLetters[r % (sizeof kLetters - 1)];
+  return temp;
+}
+
+// Removes what writes of this user's that were cut short left in `folder`.
+void SweepLeftovers(const std::string& folder) {
   DIR* dir = opendir(folder.c_str());
   if (dir == nullptr) return;
+  const time_t now = std::time(nullptr);
   while (const dirent* entry = readdir(dir)) {
-    if (!IsOwnTemporary(entry->d_name, name)) continue;
+    if (!IsOwnTemporary(entry->d_name)) continue;
     const std::string leftover = folder + "/" + entry->d_name;
     const int fd = open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) continue;
-    struct stat st;
+    struct stat st, named;
+    // Locked: a write is going on. The name checked again once locked, so that what
+    // goes is the file that was looked at.
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
-        flock(fd, LOCK_EX | LOCK_NB) == 0)
+        now - st.st_mtime >= kLeftoverAgeSeconds && flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        lstat(leftover.c_str(), &named) == 0 && named.st_ino == st.st_ino &&
+        named.st_dev == st.st_dev)
       unlink(leftover.c_str());
     close(fd);
   }
   closedir(dir);
 }
 
-// A new temporary file beside `path`, locked so that no sweep removes it while it is
-// written; -1 with errno when the folder takes none.
-int CreateTemporary(const std::string& path, std::string* temp) {
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    *temp = path + ".XXXXXX";
-    const int fd = mkostemp(&(*temp)[0], O_CLOEXEC);
-    if (fd < 0) return -1;
-    // A name the sweep would take for the user's own is not used, so that none of
-    // ours is ever left out of a sweep.
-    if (!IsOwnTemporary(NameOf(*temp), NameOf(path))) {
-      unlink(temp->c_str());
-      close(fd);
-      continue;
-    }
-    flock(fd, LOCK_EX);
-    // A sweep running at the same moment may have taken it before the lock did.
-    struct stat mine, named;
-    fstat(fd, &mine);
-    if (stat(temp->c_str(), &named) == 0 && named.st_ino == mine.st_ino &&
-        named.st_dev == mine.st_dev)
-      return fd;
-    close(fd);
-  }
-  errno = EEXIST;
-  return -1;
-}
-
-// The file rewritten where it is, for a folder that takes no temporary file.
+// The file rewritten where it is: for a file of another user's, and for a folder
+// that takes no new file. `path` has been resolved: its last part is no link.
 FileResult WriteInPlace(const std::string& path, const std::string& content) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  const int fd = open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return Failure(errno);
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return Failure(EINVAL, "not a regular file");
+  }
   const off_t size = static_cast<off_t>(content.size());
   int err = 0;
   // The room first, so that a full disk fails the write before any byte has changed.
@@ -138,11 +123,127 @@ FileResult WriteInPlace(const std::string& path, const std::string& content) {
   if (err == 0 && ftruncate(fd, size) != 0) err = errno;
   if (err == 0 && fsync(fd) != 0) err = errno;
   if (close(fd) != 0 && err == 0) err = errno;
-  if (err != 0) return Failure(err);
-  FileResult done;
-  done.ok = true;
-  return done;
+  return err != 0 ? Failure(err) : Success();
 }
+
+// A new file in `folder` for the content, locked so that no sweep takes it: unnamed
+// where the file system allows (`*temp` stays empty), else under a temporary name.
+// `mode` is the new file's creation mode (the umask applies). -1 with errno when
+// the folder takes no file.
+int CreateTemporary(const std::string& folder, const std::string& name, mode_t mode,
+                    std::string* temp) {
+  temp->clear();
+  int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+    for (int attempt = 0; attempt < 20 && fd < 0; ++attempt) {
+      *temp = folder + "/" + TemporaryName(name);
+      fd = open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+      if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) temp->clear();
+  }
+  if (fd >= 0) flock(fd, LOCK_EX);
+  return fd;
+}
+
+// Gives the unnamed file `fd` a temporary name in `folder`, for the rename.
+bool NameTemporary(int fd, const std::string& folder, const std::string& name,
+                   std::string* temp, int* err) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    *temp = folder + "/" + TemporaryName(name);
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp->c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno != EEXIST) break;
+  }
+  *err = errno;
+  temp->clear();
+  return false;
+}
+
+}  // namespace
+
+int OpenRegularFile(const std::string& path, struct stat* st, std::string* reason) {
+  std::string resolved, why;
+  int err = 0;
+  if (!ResolveSafely(path, &resolved, &err, &why)) {
+    if (reason != nullptr) *reason = why;
+    errno = err;
+    return -1;
+  }
+  // O_NONBLOCK: opening a FIFO must not wait for a writer.
+  const int fd = open(resolved.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    err = errno;
+    if (reason != nullptr) *reason = std::strerror(err);
+    errno = err;
+    return -1;
+  }
+  if (fstat(fd, st) != 0)
+    err = errno;
+  else if (!S_ISREG(st->st_mode))
+    err = S_ISDIR(st->st_mode) ? EISDIR : EINVAL;
+  if (err == 0) return fd;
+  close(fd);
+  if (reason != nullptr) *reason = err == EINVAL ? "not a regular file" : std::strerror(err);
+  errno = err;
+  return -1;
+}
+
+FileResult ReplaceFile(const std::string& path_in, const std::string& content) {
+  if (path_in.empty()) return Failure(ENOENT, "no file name");
+  std::string path, why;
+  int err = 0;
+  if (!ResolveSafely(path_in, &path, &err, &why)) return Failure(err, why);
+  const std::string folder = FolderOf(path), name = NameOf(path);
+  bool existed = false;
+  mode_t mode = 0666;  // for a new file, less the umask
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? Failure(EISDIR) : Failure(EINVAL, "not a regular file");
+    // A read-only file stays as it is, even for a user (root) the system would let
+    // write it: the owner marked it so.
+    if ((st.st_mode & 0222) == 0) return Failure(EACCES);
+    if (access(path.c_str(), W_OK) != 0) return Failure(errno);  // EROFS on a read-only file system
+    // Renaming over another user's file would hand them a file of ours, or us one
+    // that looks like theirs: their file keeps its owner and its inode.
+    if (st.st_uid != geteuid()) return WriteInPlace(path, content);
+    existed = true;
+    mode = st.st_mode & 0777;
+  } else if (errno != ENOENT) {
+    return Failure(errno);
+  }
+
+  SweepLeftovers(folder);
+  std::string temp;
+  // An existing file's mode is set once the content is in: 0600 until then.
+  const int fd = CreateTemporary(folder, name, existed ? 0600 : mode, &temp);
+  if (fd < 0) {
+    err = errno;
+    if (existed && (err == EACCES || err == EPERM)) return WriteInPlace(path, content);
+    return Failure(err);
+  }
+  bool ok = WriteAll(fd, content.data(), content.size(), &err);
+  if (ok && fsync(fd) != 0) ok = false, err = errno;
+  if (ok && existed && fchmod(fd, mode) != 0) ok = false, err = errno;
+  if (ok && temp.empty() && !NameTemporary(fd, folder, name, &temp, &err)) ok = false;
+  // Renamed while still open and locked, so no sweep can take it first.
+  if (ok && rename(temp.c_str(), path.c_str()) != 0) ok = false, err = errno;
+  if (!ok && !temp.empty()) unlink(temp.c_str());
+  if (close(fd) != 0 && ok) ok = false, err = errno;
+  // A folder that lets files be made but not replaced still lets a writable file be
+  // written in place.
+  if (!ok && existed && (err == EACCES || err == EPERM)) return WriteInPlace(path, content);
+  if (!ok) return Failure(err);
+  // Make the rename itself durable.
+  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return Success();
+}
+
+namespace {
 
 // Reads up to `limit` bytes from `fd` into `out`; false, with errno, when a read fails.
 bool ReadUpTo(int fd, std::size_t limit, std::size_t expected, std::string* out) {
@@ -163,87 +264,6 @@ bool ReadUpTo(int fd, std::size_t limit, std::size_t expected, std::string* out)
 
 }  // namespace
 
-int OpenRegularFile(const std::string& path, struct stat* st) {
-  // O_NONBLOCK: opening a FIFO must not wait for a writer.
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return -1;
-  int err = 0;
-  if (fstat(fd, st) != 0)
-    err = errno;
-  else if (!S_ISREG(st->st_mode))
-    err = S_ISDIR(st->st_mode) ? EISDIR : EINVAL;
-  if (err == 0) return fd;
-  close(fd);
-  errno = err;
-  return -1;
-}
-
-FileResult ReplaceFile(const std::string& path_in, const std::string& content) {
-  if (path_in.empty()) {
-    FileResult none;
-    none.reason = "no file name";
-    return none;
-  }
-  const std::string path = ResolveLinks(path_in);
-  bool existed = false;
-  mode_t mode = 0;
-  struct stat st;
-  if (stat(path.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) {
-      if (S_ISDIR(st.st_mode)) return Failure(EISDIR);
-      FileResult odd;
-      odd.reason = "not a regular file";
-      return odd;
-    }
-    // A read-only file stays as it is, even for a user (root) the system would let
-    // write it: the owner marked it so.
-    if ((st.st_mode & 0222) == 0) return Failure(EACCES);
-    if (access(path.c_str(), W_OK) != 0) return Failure(errno);  // EROFS on a read-only file system
-    existed = true;
-    mode = st.st_mode & 07777;
-  } else if (errno != ENOENT) {
-    return Failure(errno);
-  }
-
-  SweepLeftovers(path);
-  std::string temp;
-  const int fd = CreateTemporary(path, &temp);
-  if (fd < 0) {
-    const int err = errno;
-    if (existed && (err == EACCES || err == EPERM)) return WriteInPlace(path, content);
-    return Failure(err);
-  }
-  int err = 0;
-  bool ok = WriteAll(fd, content.data(), content.size(), &err);
-  if (ok && fsync(fd) != 0) ok = false, err = errno;
-  if (ok) {
-    // mkostemp makes 0600; give the file the old file's mode, or the usual one.
-    if (!existed) {
-      const mode_t mask = umask(0);
-      umask(mask);
-      mode = 0666 & ~mask;
-    }
-    fchmod(fd, mode);
-  }
-  // Renamed while still open and locked, so no sweep can take it first.
-  if (ok && rename(temp.c_str(), path.c_str()) != 0) ok = false, err = errno;
-  if (!ok) unlink(temp.c_str());
-  if (close(fd) != 0 && ok) ok = false, err = errno;
-  // A folder that lets files be made but not replaced (a sticky folder, the file
-  // owned by another user) still lets a writable file be written in place.
-  if (!ok && existed && (err == EACCES || err == EPERM)) return WriteInPlace(path, content);
-  if (!ok) return Failure(err);
-  // Make the rename itself durable.
-  const int dir = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
-  FileResult done;
-  done.ok = true;
-  return done;
-}
-
 bool ReadFilePrefix(const std::string& path, std::size_t limit, std::string* out) {
   out->clear();
   if (path.empty()) return false;
@@ -260,8 +280,9 @@ FileResult ReadFileWhole(const std::string& path, std::size_t limit, std::string
   out->clear();
   if (path.empty()) return Failure(ENOENT);
   struct stat st;
-  const int fd = OpenRegularFile(path, &st);
-  if (fd < 0) return Failure(errno);
+  std::string why;
+  const int fd = OpenRegularFile(path, &st, &why);
+  if (fd < 0) return Failure(errno, why);
   // One byte past the limit tells a file that is too large from one that fits.
   const bool ok = ReadUpTo(fd, limit + 1, static_cast<std::size_t>(st.st_size), out);
   const int err = errno;
@@ -269,13 +290,11 @@ FileResult ReadFileWhole(const std::string& path, std::size_t limit, std::string
   if (!ok || out->size() > limit) {
     out->clear();
     if (!ok) return Failure(err);
-    FileResult large = Failure(EFBIG);
-    large.reason = "it holds more than " + std::to_string(limit >> 20) + " MiB";
-    return large;
+    return Failure(EFBIG, limit >= (std::size_t{1} << 20)
+                              ? "it holds more than " + std::to_string(limit >> 20) + " MiB"
+                              : "it holds more than " + std::to_string(limit >> 10) + " KiB");
   }
-  FileResult done;
-  done.ok = true;
-  return done;
+  return Success();
 }
 
 long long FileSize(const std::string& path) {
@@ -288,7 +307,7 @@ bool MakeFolders(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
   const std::string parent = FolderOf(path);
-  if (parent != path && !MakeFolders(parent)) return false;
+  if (parent != path && parent != "." && !MakeFolders(parent)) return false;
   return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 

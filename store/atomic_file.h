@@ -1,7 +1,12 @@
-// Whole-file replacement that never leaves a torn file behind: the new content is
-// written to a temporary file in the same folder, flushed to disk and renamed over
-// the old one, so readers (and the next run after a crash or a full disk) see either
-// the old or the new complete file.
+// Whole-file replacement that never leaves a torn file behind, and bounded reads that
+// never block. The new content is written to an unnamed file in the same folder
+// (O_TMPFILE; a hidden, marked temporary name where the file system has none),
+// flushed to disk and renamed over the old file, so readers, a second copy of the
+// program and the next run after a crash or a full disk see either the old or the new
+// complete file.
+//
+// Thread rule: these functions touch no process-wide state (no umask, no working
+// folder); any one thread may call them.
 #pragma once
 
 #include <sys/stat.h>
@@ -12,26 +17,27 @@ namespace morrowby {
 
 struct FileResult {
   bool ok = false;
-  std::string reason;  // the system's words for a failure; empty on success
+  std::string reason;  // in words, for the user or for stderr; empty on success
   int error = 0;       // the errno of a failure, when there is one
 };
 
-// Replaces `path` with `content`. A read-only existing file is refused. A new file
-// gets mode 0666 less the umask; an existing file keeps its mode. A symbolic link is
-// followed, so the file it names is replaced and the link stays. Fails, writing
-// nothing, when the folder is missing, when `path` names something other than a
-// regular file, or when the disk is full (the old file is then untouched).
+// Replaces `path` with `content`.
+// - Links are followed (the file they name is replaced and the link stays), except a
+//   link that another user put in a sticky, world-writable folder: refused.
+// - A read-only file is refused, even for root: its owner marked it so.
+// - A file of this user's keeps its permission bits (never the set-user-ID, set-group-ID
+//   or sticky bits); a new file gets 0666 less the umask.
+// - A file that belongs to another user is never replaced: it is written in place when
+//   this user may write it, and refused otherwise.
+// - A folder that takes no new file (no write permission) gets the same in-place
+//   write for a file that may be written. Only that way can such a file be saved at
+//   all; a crash in the middle of it may leave it torn.
+// - Fails, writing nothing, when the folder is missing, when `path` names something
+//   other than a regular file, or when the disk is full (the old file is untouched).
 //
-// A folder that refuses the temporary file (no write permission) fails too, unless
-// the file exists and may be written: it is then written in place, cut to the new
-// length and flushed. Only that way can such a file be saved at all; a crash in the
-// middle of it may leave it torn.
-//
-// Temporary files are "<name>.XXXXXX" (six letters or digits) beside the file. Those
-// that writes cut short left behind are removed by the next write of the same file;
-// one that a write going on now holds (it keeps its file locked) is left alone, and so
-// is a name whose six characters are all small or all capital letters (more likely a
-// user's "songs.dat.backup" than ours).
+// A temporary that a crash left named is ".<name>.morrowby-tmp-XXXXXX". Each replace
+// sweeps the folder of those that are this user's, older than a minute and not locked
+// by a write going on; no other file is ever removed.
 FileResult ReplaceFile(const std::string& path, const std::string& content);
 
 // Reads at most `limit` bytes from the start of a regular file. Refuses folders,
@@ -49,8 +55,10 @@ long long FileSize(const std::string& path);
 
 // Opens a regular file for reading, close-on-exec, and fills `st`. Folders, FIFOs and
 // devices are refused without blocking on them (the descriptor is non-blocking;
-// clear O_NONBLOCK to read as usual). -1 with errno for anything else.
-int OpenRegularFile(const std::string& path, struct stat* st);
+// clear O_NONBLOCK to read as usual), and so is a link another user put in a shared
+// folder. -1 with errno for anything else, and the reason in words in `*reason`
+// when it is given.
+int OpenRegularFile(const std::string& path, struct stat* st, std::string* reason = nullptr);
 
 // Creates a folder and its missing parents (mode 0700 for new ones).
 bool MakeFolders(const std::string& path);

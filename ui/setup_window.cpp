@@ -1,6 +1,7 @@
 // The Setup window's handlers. Windows opened from here run modally over it.
 #include "ui/setup_window.h"
 
+#include "store/paths.h"
 #include "store/song_list_file.h"
 #include "ui/date_words_dialog.h"
 #include "ui/dialog_builder.h"

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "store/paths.h"
 #include "store/song_list_file.h"
 #include "store/song_list_tidy.h"
 #include "ui/byte_text.h"

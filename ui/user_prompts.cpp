@@ -78,12 +78,6 @@ std::string WithDefaultExtension(const std::string& path, const std::string& ext
   return path + "." + extension;
 }
 
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return "";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 bool ChooseStorablePath(wxWindow* owner, const FileDialogOptions& options, std::string* path) {
   const FileChoice choice = Prompts().ChooseFile(owner, options);
   if (choice.outcome == FileChoice::kFailed) {

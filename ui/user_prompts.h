@@ -61,7 +61,4 @@ void ReportSaveFailure(wxWindow* owner, const std::string& path, const std::stri
 // the list to open at the next log-in, and why.
 void ReportCurrentListFailure(wxWindow* owner, const std::string& path, const std::string& reason);
 
-// The folder part of a path; empty when it has none.
-std::string FolderOf(const std::string& path);
-
 }  // namespace morrowby

@@ -1,4 +1,4 @@
-// Naming rules of the file dialogs: the default extension and the starting folder.
+// Naming rules of the file dialogs: the default extension.
 #include "ui/user_prompts.h"
 
 #include <gtest/gtest.h>
@@ -13,13 +13,6 @@ TEST(UserPromptsTest, DefaultExtensionIsAddedOnlyToANameWithoutOne) {
   EXPECT_EQ(WithDefaultExtension("/lists/.hidden", "dat"), "/lists/.hidden.dat");
   EXPECT_EQ(WithDefaultExtension("/music/song", "*"), "/music/song");
   EXPECT_EQ(WithDefaultExtension("/music/song", ""), "/music/song");
-}
-
-TEST(UserPromptsTest, FolderOfAPath) {
-  EXPECT_EQ(FolderOf("/music/songs/a.wav"), "/music/songs");
-  EXPECT_EQ(FolderOf("/a.wav"), "/");
-  EXPECT_EQ(FolderOf("a.wav"), "");
-  EXPECT_EQ(FolderOf(""), "");
 }
 
 }  // namespace
