@@ -2,8 +2,10 @@
 // DateLine) read and written one at a time, straight from and to the file.
 //
 // The file lives in $XDG_CONFIG_HOME (or ~/.config when that is unset or not an
-// absolute path). Section and key names match without regard to case. Every write
-// keeps the file's other sections, keys and comments and replaces the file atomically.
+// absolute path). Section and key names match without regard to case. A write edits
+// the one line of its key and keeps every other byte; the file is replaced
+// atomically, and two copies of the program writing at once both keep their keys.
+// Called from the program's main thread only.
 #pragma once
 
 #include <string>

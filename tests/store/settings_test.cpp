@@ -91,13 +91,45 @@ TEST_F(SettingsTest, LineBreakInValueCannotCreateKeysOrSections) {
   EXPECT_EQ(ReadWholeFile(ini()).find("[y]\n"), std::string::npos);
 }
 
-TEST_F(SettingsTest, ValuesComeBackExactlyOrAreRefused) {
-  for (const std::string v : {" /lead", "/trail ", "/in side/", "/x;y#z", "/\xC3\xA9t\xC3\xA9"}) {
+TEST_F(SettingsTest, ValuesComeBackExactly) {
+  for (const std::string v : {" /lead", "/trail ", "/in side/", "/x;y#z", "/\xC3\xA9t\xC3\xA9",
+                              "\"/quoted\"", "\"", "/tab\t"}) {
     ASSERT_TRUE(WriteSetting("CurFile", v)) << v;
     EXPECT_EQ(ReadSetting("CurFile", 81), v);
   }
-  EXPECT_FALSE(WriteSetting("CurFile", "\"/quoted\""));
-  EXPECT_EQ(ReadSetting("CurFile", 81), "/\xC3\xA9t\xC3\xA9");
+}
+
+// A write is an edit of one line: whatever else the file holds, in whatever form, is
+// kept byte for byte, and the key that counts (the last) is the one rewritten.
+TEST_F(SettingsTest, AWriteChangesOnlyTheLineOfItsKey) {
+  struct Edit {
+    std::string before, key, value, after;
+  };
+  const std::string others =
+      "; other programs' lines\n[Paths]\nPath=/a\nPath=/b\nno equals sign\nBody=<<<END\n"
+      "  indented line\nEND\ncontinued \\\n  on the next line\nQuoted=\"kept\"\n\n";
+  const Edit edits[] = {
+      {others + "[Morrowby]\nCurFile=/old.dat\nDateLine=yn\n", "CurFile", "/new.dat",
+       others + "[Morrowby]\nCurFile=/new.dat\nDateLine=yn\n"},
+      {"[Morrowby]\nCurFile=/x\n\n[Other]\nA=1\n", "HomePath", "/h",
+       "[Morrowby]\nCurFile=/x\nHomePath=/h\n\n[Other]\nA=1\n"},
+      {"[Other]\nA=1", "HomePath", "/h", "[Other]\nA=1\n[Morrowby]\nHomePath=/h\n"},
+      {"\xEF\xBB\xBF[Morrowby]\r\nCurFile=/old\r\n", "DateLine", "yn",
+       "\xEF\xBB\xBF[Morrowby]\r\nCurFile=/old\r\nDateLine=yn\r\n"},
+      {"[Morrowby]\rCurFile=/old\r", "CurFile", "/new", "[Morrowby]\rCurFile=/new\r"},
+      {"[morrowby]\nCurFile=/a\n[Other]\n[ MORROWBY ]\n  curfile = \"/b\"  \n; tail\n", "CurFile", "/c",
+       "[morrowby]\nCurFile=/a\n[Other]\n[ MORROWBY ]\n  curfile = /c\n; tail\n"},
+      {"[Morrowby]\n; about it\nCurFile=/x\n; closing comment\n", "DateLine", "y",
+       "[Morrowby]\n; about it\nCurFile=/x\nDateLine=y\n; closing comment\n"},
+      {"Loose=1\n[Morrowby]", "CurFile", " /blank", "Loose=1\n[Morrowby]\nCurFile=\" /blank\"\n"},
+  };
+  for (const Edit& edit : edits) {
+    WriteWholeFile(ini(), edit.before);
+    ASSERT_TRUE(WriteSetting(edit.key, edit.value)) << edit.before;
+    EXPECT_EQ(ReadWholeFile(ini()), edit.after) << edit.before;
+    EXPECT_EQ(ReadSetting(edit.key, 81), edit.value) << edit.before;
+  }
+  EXPECT_EQ(ReadSetting("Path", 81), "");  // another section's
 }
 
 TEST_F(SettingsTest, DamagedFilesStillReadAndRewrite) {
@@ -117,10 +149,10 @@ TEST_F(SettingsTest, DamagedFilesStillReadAndRewrite) {
 }
 
 TEST_F(SettingsTest, AFileOfSeveralMegabytesIsKeptWholeButTheChangedKey) {
-  // Laid out as the writer lays a file out, so that only the key may differ.
+  // Repeated keys among them: every one of them stays.
   std::string other = "[Other]\n";
   for (int i = 0; other.size() < 5000000; ++i)
-    other += "Key" + std::to_string(i) + "=" + std::string(60, 'v') + "\n";
+    other += (i % 2 == 0 ? "Key=" : "Key" + std::to_string(i) + "=") + std::string(60, 'v') + "\n";
   const std::string last = "\n\n[Last]\nEnd=here\n";
   WriteWholeFile(ini(), other + "\n\n[Morrowby]\nCurFile=/old.dat\n" + last);
   ASSERT_TRUE(WriteSetting("CurFile", "/new.dat"));
@@ -155,9 +187,11 @@ TEST_F(SettingsTest, ReadOnlyFileIsLeftAsItWas) {
   EXPECT_EQ(ReadSetting("CurFile", 81), "/kept.dat");
 }
 
-TEST_F(SettingsTest, WriteLeavesNoTemporaryFilesAndSweepsThoseOfACrash) {
-  // Left by a write that was cut short; one more is still being written by another run.
-  WriteWholeFile(ini() + ".Ab12Zz", "[Morrowby]\nDateLine=y");
+TEST_F(SettingsTest, WriteLeavesNoTemporaryFilesAndNeverTakesTheUsersFiles) {
+  // The user's own files beside the settings; another program's temporary is still
+  // being written.
+  for (const char* name : {"TOLVERA.INI.Ab12Zz", "TOLVERA.INI.Backup", "TOLVERA.INI.241208"})
+    WriteWholeFile(folder_.File(name), "[Morrowby]\nDateLine=y");
   const std::string live = ini() + ".live00";
   const int live_fd = open(live.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   ASSERT_GE(live_fd, 0);
@@ -168,7 +202,8 @@ TEST_F(SettingsTest, WriteLeavesNoTemporaryFilesAndSweepsThoseOfACrash) {
   for (const auto& e : std::filesystem::directory_iterator(folder_.path()))
     left.push_back(e.path().filename().string());
   std::sort(left.begin(), left.end());
-  EXPECT_EQ(left, (std::vector<std::string>{"TOLVERA.INI", "TOLVERA.INI.live00",
+  EXPECT_EQ(left, (std::vector<std::string>{"TOLVERA.INI", "TOLVERA.INI.241208", "TOLVERA.INI.Ab12Zz",
+                                            "TOLVERA.INI.Backup", "TOLVERA.INI.live00",
                                             "TOLVERA.INI.notes"}));
   close(live_fd);
 }
