@@ -35,7 +35,6 @@ SongChoice ChooseSong(SongListRecord& list, const StartUpTime& time,
       const int next = (position >= 0 && position + 1 < count) ? position + 1 : 0;
       list.SerialPosition = static_cast<int16_t>(next);
       choice.slot = next;
-      choice.save_list = true;
       break;
     }
     case kModeDayOfWeek:
@@ -49,10 +48,14 @@ SongChoice ChooseSong(SongListRecord& list, const StartUpTime& time,
 }
 
 void PlaySong(SoundService& sound, const StartUpTime& time) {
-  const SongChoice choice = ChooseSong(SongList, time, RandomBelow);
+  SongChoice choice;
+  const auto choose = [&](SongListRecord& list) { choice = ChooseSong(list, time, RandomBelow); };
   // The advanced position is on disk before the song starts, so a run cut short
   // during a long song still moves on next time.
-  if (choice.save_list) SaveSongList(SaveOrigin::kRun);
+  if (SongList.PlayMode == kModeSerial)
+    TakeSerialTurn(choose);
+  else
+    choose(SongList);
   if (choice.slot >= 0 && !SongList.SlotEmpty(choice.slot))
     sound.PlayNamedSound(SongList.SlotText(choice.slot));
 }

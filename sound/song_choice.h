@@ -21,8 +21,7 @@ struct StartUpTime {
 StartUpTime TakeLocalTime();
 
 struct SongChoice {
-  int slot = -1;           // 0..9, or -1 when no slot is chosen
-  bool save_list = false;  // serial mode: the advanced position must be saved first
+  int slot = -1;  // 0..9, or -1 when no slot is chosen
 };
 
 // Picks the slot by the list's PlayMode: random (RandomBelow of the song count), serial
@@ -33,9 +32,10 @@ struct SongChoice {
 SongChoice ChooseSong(SongListRecord& list, const StartUpTime& time,
                       const std::function<int(int)>& random_below);
 
-// The whole song step of a run on the program's song list: chooses the slot, saves
-// the list in serial mode (never over a file longer than a list: the song plays all
-// the same), then plays the slot unless it is empty.
+// The whole song step of a run on the program's song list: chooses the slot (in
+// serial mode as one turn under the list file's lock, saved before the song starts,
+// never over a file longer than a list: the song plays all the same), then plays
+// the slot unless it is empty.
 void PlaySong(SoundService& sound, const StartUpTime& time);
 
 }  // namespace morrowby

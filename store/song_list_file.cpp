@@ -1,9 +1,15 @@
-// Loading and saving the program's song list record.
+// Loading and saving the program's song list record, under an advisory lock on the
+// list file while a save reads what it must keep and writes.
 #include "store/song_list_file.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 #include "store/settings.h"
 
@@ -12,6 +18,88 @@ namespace morrowby {
 SongListRecord SongList;
 std::string CurrentListPath;
 std::string LastChosenFile;
+
+namespace {
+
+constexpr auto kLockWait = std::chrono::seconds(2);
+
+// The list file, open and locked. A save replaces the file with a new one, so a lock
+// taken on the file a path named a moment ago may be on a file that is gone: the
+// path is checked once the lock is held, and the new file locked instead.
+class ListFileLock {
+ public:
+  enum State { kHeld, kNoFile, kBusy };
+
+  explicit ListFileLock(const std::string& path) {
+    const auto give_up = std::chrono::steady_clock::now() + kLockWait;
+    while (true) {
+      struct stat st, named;
+      fd_ = path.empty() ? -1 : OpenRegularFile(path, &st);
+      if (fd_ < 0) return;  // nothing to lock: there is no list there (yet)
+      while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        // A file system without locks: go on as before locks were taken.
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+          state_ = kHeld;
+          return;
+        }
+        if (std::chrono::steady_clock::now() >= give_up) {
+          state_ = kBusy;
+          return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+      if (stat(path.c_str(), &named) == 0 && named.st_ino == st.st_ino && named.st_dev == st.st_dev) {
+        state_ = kHeld;
+        return;
+      }
+      close(fd_);
+    }
+  }
+  ~ListFileLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  ListFileLock(const ListFileLock&) = delete;
+  ListFileLock& operator=(const ListFileLock&) = delete;
+
+  State state() const { return state_; }
+
+  // The serial position the locked file holds; false when it is too short to hold one.
+  bool SerialPosition(int16_t* position) const {
+    if (state_ != kHeld || fd_ < 0) return false;
+    unsigned char bytes[2];
+    if (pread(fd_, bytes, sizeof bytes, kSerialPositionOffset) != sizeof bytes) return false;
+    *position = static_cast<int16_t>(bytes[0] | (bytes[1] << 8));
+    return true;
+  }
+
+ private:
+  int fd_ = -1;
+  State state_ = kNoFile;
+};
+
+// The save itself, with the lock already held (or not to be had) and the serial
+// position already taken from the file.
+FileResult SaveLocked(const ListFileLock& lock, SaveOrigin origin) {
+  FileResult result;
+  struct stat st;
+  if (lock.state() == ListFileLock::kBusy) {
+    result.reason = "another program is writing it; try again in a moment";
+  } else if (origin == SaveOrigin::kRun && stat(CurrentListPath.c_str(), &st) == 0 &&
+             S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) > kSongListBytes) {
+    result.reason = "it holds " + std::to_string(st.st_size) +
+                    " bytes, more than a song list; it is left as it is";
+  } else {
+    const SongListImage image = EncodeSongList(SongList);
+    result = ReplaceFile(CurrentListPath,
+                         std::string(reinterpret_cast<const char*>(image.data()), image.size()));
+  }
+  if (!result.ok)
+    std::fprintf(stderr, "morrowby: cannot save the song list to %s: %s\n",
+                 CurrentListPath.c_str(), result.reason.c_str());
+  return result;
+}
+
+}  // namespace
 
 void ResetSongListState() {
   SongList = SongListRecord();
@@ -34,25 +122,33 @@ bool LoadSongList(const std::string& path) {
 }
 
 FileResult SaveSongList(SaveOrigin origin) {
-  FileResult result;
-  struct stat st;
   if (CurrentListPath.empty()) {
-    result.reason = "no song list file has been chosen";
-    return result;
+    FileResult none;
+    none.reason = "no song list file has been chosen";
+    return none;
   }
-  if (origin == SaveOrigin::kRun && stat(CurrentListPath.c_str(), &st) == 0 &&
-      S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) > kSongListBytes) {
-    result.reason = "it holds " + std::to_string(st.st_size) +
-                    " bytes, more than a song list; it is left as it is";
-  } else {
-    const SongListImage image = EncodeSongList(SongList);
-    result = ReplaceFile(CurrentListPath,
-                         std::string(reinterpret_cast<const char*>(image.data()), image.size()));
+  const ListFileLock lock(CurrentListPath);
+  lock.SerialPosition(&SongList.SerialPosition);
+  return SaveLocked(lock, origin);
+}
+
+FileResult TakeSerialTurn(const std::function<void(SongListRecord&)>& choose) {
+  const ListFileLock lock(CurrentListPath);
+  lock.SerialPosition(&SongList.SerialPosition);
+  choose(SongList);
+  if (CurrentListPath.empty()) {
+    FileResult none;
+    none.reason = "no song list file has been chosen";
+    return none;
   }
-  if (!result.ok)
-    std::fprintf(stderr, "morrowby: cannot save the song list to %s: %s\n",
-                 CurrentListPath.c_str(), result.reason.c_str());
-  return result;
+  if (lock.state() == ListFileLock::kBusy) {
+    FileResult busy;
+    busy.reason = "another program held it for 2 s";
+    std::fprintf(stderr, "morrowby: the song list %s is locked by another program; this turn is not saved\n",
+                 CurrentListPath.c_str());
+    return busy;
+  }
+  return SaveLocked(lock, SaveOrigin::kRun);
 }
 
 bool SetCurrentList(const std::string& path, std::string* reason) {

@@ -1,12 +1,14 @@
 // The program's one song list in memory and the list file it belongs to.
 //
-// Program-wide state, alive for the whole run and touched only from the UI thread:
+// Program-wide state, alive for the whole run and touched only from the program's
+// main thread (the one that runs the greeting, or the windows):
 // `SongList` is the record every part of the program reads and edits in place;
 // `CurrentListPath` names the file that every save writes (set at start-up from the
 // CurFile setting, later only by SetCurrentList); `LastChosenFile` is the path last
 // chosen in a file dialog. Both paths hold at most 80 characters.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "store/atomic_file.h"
@@ -36,10 +38,22 @@ enum class SaveOrigin { kUser, kRun };
 // Writes the whole 818-byte record to CurrentListPath (ReplaceFile: atomically where
 // the folder allows it, in place where only the file may be written). Nothing is
 // written, and the reason is returned, when CurrentListPath is empty, the folder is
-// missing, the existing file is read-only, or the disk is full; a save by the run
-// also leaves a file longer than the record alone (it is not a song list the user
-// chose to overwrite). A failure is told in one line on stderr.
+// missing, the existing file is read-only, the disk is full, or another copy of the
+// program holds the file locked for longer than 2 s; a save by the run also leaves a
+// file longer than the record alone (it is not a song list the user chose to
+// overwrite). A failure is told in one line on stderr.
+//
+// Greetings may have taken turns since the record was loaded, so the serial position
+// saved (and kept in SongList) is the one the file holds at that moment, when it
+// holds one. The save holds an advisory lock (flock) on the file meanwhile.
 FileResult SaveSongList(SaveOrigin origin = SaveOrigin::kUser);
+
+// One turn of serial play, under the list file's lock so that greetings running at
+// once each take their own: SongList's SerialPosition is refreshed from the file,
+// `choose` advances it (and picks the song), and the record is saved as by the run.
+// When the lock cannot be had within 2 s, `choose` runs on the record as loaded and
+// nothing is saved (one line on stderr); it never waits longer.
+FileResult TakeSerialTurn(const std::function<void(SongListRecord&)>& choose);
 
 // Makes `path` the current list file: CurrentListPath, and CurFile for the next run.
 // A path longer than 80 characters does not fit and is refused (returns false,

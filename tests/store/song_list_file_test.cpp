@@ -1,9 +1,14 @@
 // Loading and saving the program's song list: short and long files, failed saves that
-// must leave the old file alone, and the current-file setting.
+// must leave the old file alone, the current-file setting, and the files of others:
+// their names, their owners, their links, and the turns other greetings take.
 #include "store/song_list_file.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -133,23 +138,190 @@ TEST_F(SongListFileTest, AWritableListInAReadOnlyFolderIsWrittenInPlace) {
   EXPECT_EQ(entries, 1);
 }
 
-TEST_F(SongListFileTest, SaveSweepsItsOwnLeftoversOnly) {
+// Only hidden, marked temporaries of this user's that no write holds and that are
+// over a minute old are ours to remove; everything else in the folder is the user's
+// or another program's, whatever it is called.
+TEST_F(SongListFileTest, SaveSweepsOnlyItsOwnStaleMarkedLeftovers) {
   const std::string path = folder_.File("songs.dat");
-  // Ours, from writes cut short; then names that only look alike, and the list itself.
-  for (const char* name : {"songs.dat.a1B2c3", "songs.dat.zzzzz9"})
-    WriteWholeFile(folder_.File(name), "torn");
-  const std::vector<std::string> kept = {"songs.dat.abc", "songs.dat.abcdefg", "songs.dat.ab-d_f",
-                                         "songs.dat.backup", "other.dat.a1B2c3", "songs.dat"};
-  for (const std::string& name : kept) WriteWholeFile(folder_.File(name), "mine");
+  struct Planted {
+    const char* name;
+    bool stale;       // backdated two minutes
+    bool locked;      // a write is going on
+    bool other_user;  // belongs to nobody
+    bool swept;
+  };
+  const Planted planted[] = {
+      {".songs.dat.morrowby-tmp-a1B2c3", true, false, false, true},
+      {".other.dat.morrowby-tmp-zzzzz9", true, false, false, true},
+      {".songs.dat.morrowby-tmp-Young1", false, false, false, false},
+      {".songs.dat.morrowby-tmp-Held01", true, true, false, false},
+      {".songs.dat.morrowby-tmp-Nobody", true, false, true, false},
+      {"songs.dat.Backup", true, false, false, false},
+      {"songs.dat.241208", true, false, false, false},
+      {"songs.dat.bak001", true, false, false, false},
+      {"songs.dat.Old123", true, false, false, false},
+      {"songs.dat.a1B2c3", true, false, false, false},
+      {"songs.dat.morrowby-tmp-a1B2c3", true, false, false, false},
+      {".songs.dat.morrowby-tmp-a1B2", true, false, false, false},
+  };
+  std::vector<int> held;
+  for (const Planted& p : planted) {
+    const std::string file = folder_.File(p.name);
+    WriteWholeFile(file, "torn");
+    if (p.stale) {
+      const struct timeval old[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
+      utimes(file.c_str(), old);
+    }
+    if (p.other_user) {
+      ASSERT_EQ(chown(file.c_str(), 65534, 65534), 0);
+    }
+    if (p.locked) {
+      held.push_back(open(file.c_str(), O_RDONLY | O_CLOEXEC));
+      ASSERT_EQ(flock(held.back(), LOCK_EX), 0);
+    }
+  }
   CurrentListPath = path;
   ASSERT_TRUE(SaveSongList().ok);
-  std::vector<std::string> left;
-  for (const auto& e : std::filesystem::directory_iterator(folder_.path()))
-    left.push_back(e.path().filename().string());
-  std::sort(left.begin(), left.end());
-  std::vector<std::string> expected = kept;
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(left, expected);
+  ASSERT_TRUE(SaveSongList().ok);  // and once more, with a file to replace
+  for (const Planted& p : planted) {
+    EXPECT_EQ(FileExists(folder_.File(p.name)), !p.swept) << p.name;
+  }
+  for (int fd : held) close(fd);
+  int entries = 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder_.path())) (void)e, ++entries;
+  EXPECT_EQ(entries, 1 + static_cast<int>(std::count_if(std::begin(planted), std::end(planted),
+                                                        [](const Planted& p) { return !p.swept; })));
+}
+
+// A list that someone else planted, set-user-ID, in a folder both may write: the save
+// must not turn it into a set-user-ID file of this user's (here root's), and a
+// replaced file of the user's own keeps no more than its permission bits.
+TEST_F(SongListFileTest, ASaveNeverMakesASetUserIdFileOrTakesAnotherUsersFile) {
+  chmod(folder_.path().c_str(), 0777);
+  const std::string planted = folder_.File("planted.dat"), own = folder_.File("own.dat");
+  WriteWholeFile(planted, std::string(818, '\0'));
+  ASSERT_EQ(chown(planted.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(planted.c_str(), 04777), 0);
+  WriteWholeFile(own, std::string(818, '\0'));
+  ASSERT_EQ(chmod(own.c_str(), 06775), 0);
+  struct stat before, after;
+  ASSERT_EQ(stat(planted.c_str(), &before), 0);
+  SongList.PlayMode = kModeSerial;
+  SongList.SongCount = 2;
+  for (const std::string& path : {planted, own}) {
+    CurrentListPath = path;
+    TakeSerialTurn([](SongListRecord& list) { ++list.SerialPosition; });
+  }
+  ASSERT_EQ(stat(planted.c_str(), &after), 0);
+  EXPECT_EQ(after.st_uid, 65534u);  // still the planter's: written in place, not replaced
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(ReadWholeFile(planted)[kSerialPositionOffset], 1);
+  ASSERT_EQ(stat(own.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mode & 07777, 0775u);
+  EXPECT_EQ(ReadWholeFile(own)[kSerialPositionOffset], 1);
+}
+
+// The kernel's rule for links in shared folders, kept by the program itself: a link
+// another user put in a sticky, world-writable folder is neither written through nor
+// read through; the user's own links, and links in folders not shared, still are.
+TEST_F(SongListFileTest, ALinkPlantedInASharedFolderIsNeverFollowed) {
+  const std::string shared = folder_.File("shared"), mine = folder_.File("mine");
+  std::filesystem::create_directory(shared);
+  std::filesystem::create_directory(mine);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  ASSERT_EQ(chmod(folder_.path().c_str(), 0755), 0);
+  ASSERT_EQ(chown(mine.c_str(), 65534, 65534), 0);
+  const std::string victim = mine + "/list.dat";
+  WriteWholeFile(victim, std::string(818, 'v'));
+  ASSERT_EQ(chown(victim.c_str(), 65534, 65534), 0);
+  struct Link {
+    std::string at;
+    uid_t owner;
+    bool followed;
+  };
+  const Link links[] = {
+      {shared + "/planted.dat", 4242, false},  // another user's, in the shared folder
+      {shared + "/own.dat", 65534, true},      // the user's own
+      {shared + "/folder-owners.dat", 0, true},  // the shared folder's owner's
+      {mine + "/link.dat", 4242, true},        // not in a shared folder
+  };
+  for (const Link& link : links) {
+    ASSERT_EQ(symlink(victim.c_str(), link.at.c_str()), 0);
+    ASSERT_EQ(lchown(link.at.c_str(), link.owner, link.owner), 0);
+  }
+  testing::AsUnprivilegedUser user;
+  ASSERT_TRUE(user.ok()) << user.why();
+  for (const Link& link : links) {
+    WriteWholeFile(victim, std::string(818, 'v'));
+    SongList.SetSlotText(0, "/x.wav");
+    CurrentListPath = link.at;
+    const FileResult saved = SaveSongList();
+    EXPECT_EQ(saved.ok, link.followed) << link.at << ": " << saved.reason;
+    EXPECT_EQ(ReadWholeFile(victim)[0] == '/', link.followed) << link.at;
+    if (!link.followed) {
+      EXPECT_NE(saved.reason.find("link"), std::string::npos) << saved.reason;
+    }
+    SongList.SetSlotText(0, "");
+    EXPECT_EQ(LoadSongList(link.at), link.followed) << link.at;
+  }
+}
+
+// Greetings that run at once each take a turn of their own; one that cannot have the
+// lock in time plays without saving rather than waiting on.
+TEST_F(SongListFileTest, SerialTurnsTakenAtOnceAreNeverLost) {
+  const std::string path = folder_.File("songs.dat");
+  WriteWholeFile(path, std::string(818, '\0'));
+  constexpr int kGreetings = 20;
+  std::vector<pid_t> children;
+  for (int i = 0; i < kGreetings; ++i) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ResetSongListState();
+      CurrentListPath = path;
+      LoadSongList(path);
+      _exit(TakeSerialTurn([](SongListRecord& list) { ++list.SerialPosition; }).ok ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  int saved = 0;
+  for (pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    saved += WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+  EXPECT_EQ(saved, kGreetings);
+  EXPECT_EQ(ReadWholeFile(path)[kSerialPositionOffset], kGreetings);
+
+  const int holder = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  CurrentListPath = path;
+  ASSERT_TRUE(LoadSongList(path));
+  int chosen = -1;
+  EXPECT_FALSE(TakeSerialTurn([&](SongListRecord& list) { chosen = ++list.SerialPosition; }).ok);
+  close(holder);
+  EXPECT_EQ(chosen, kGreetings + 1);  // the song is still chosen
+  EXPECT_EQ(ReadWholeFile(path)[kSerialPositionOffset], kGreetings);
+}
+
+// Setup was open while greetings took their turns: its save keeps those turns, and
+// the record in memory learns of them, while what the user edited is saved.
+TEST_F(SongListFileTest, ASaveFromSetupKeepsTheTurnsTakenMeanwhile) {
+  const std::string path = folder_.File("songs.dat");
+  WriteWholeFile(path, std::string(818, '\0'));
+  CurrentListPath = path;
+  ASSERT_TRUE(LoadSongList(path));
+  std::string advanced(818, '\0');
+  advanced[kSerialPositionOffset] = 3;
+  WriteWholeFile(path, advanced);  // three greetings later
+  SongList.SetSlotText(0, "/edited.wav");
+  SongList.PlayMode = kModeSerial;
+  ASSERT_TRUE(SaveSongList().ok);
+  const std::string after = ReadWholeFile(path);
+  EXPECT_EQ(after[kSerialPositionOffset], 3);
+  EXPECT_EQ(after.substr(0, 11), "/edited.wav");
+  EXPECT_EQ(after[kPlayModeOffset], kModeSerial);
+  EXPECT_EQ(SongList.SerialPosition, 3);
 }
 
 TEST_F(SongListFileTest, SaveCreatesAnOrdinaryWritableFileAndFollowsLinks) {
@@ -167,11 +339,17 @@ TEST_F(SongListFileTest, SaveCreatesAnOrdinaryWritableFileAndFollowsLinks) {
   EXPECT_EQ(st.st_size, 818);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 
-  CurrentListPath = folder_.File("new.dat");
-  ASSERT_TRUE(SaveSongList().ok);
-  ASSERT_EQ(stat(CurrentListPath.c_str(), &st), 0);
-  EXPECT_TRUE(S_ISREG(st.st_mode));
-  EXPECT_NE(st.st_mode & S_IWUSR, 0u);
+  // New files of every legal name length, the longest leaving no room for a
+  // temporary name made from it.
+  for (std::size_t length : {7, 250, 255}) {
+    CurrentListPath = folder_.File(std::string(length - 4, 'n') + ".dat");
+    const FileResult saved = SaveSongList();
+    ASSERT_TRUE(saved.ok) << length << ": " << saved.reason;
+    ASSERT_EQ(stat(CurrentListPath.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_NE(st.st_mode & S_IWUSR, 0u);
+    ASSERT_TRUE(SaveSongList().ok) << length;  // and replaced
+  }
 }
 
 TEST_F(SongListFileTest, CurrentListComesFromAndGoesToCurFile) {
