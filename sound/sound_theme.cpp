@@ -3,8 +3,10 @@
 // as GNOME, KDE Plasma and GTK keep it. GIO is used here for GSettings only.
 #include "sound/sound_theme.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 #include <set>
 #include <vector>
 
@@ -13,27 +15,27 @@
 #include <gio/gsettingsbackend.h>
 #include <sys/stat.h>
 
+#include "store/atomic_file.h"
+#include "store/paths.h"
+
 namespace morrowby {
 namespace {
 
 constexpr char kFallbackTheme[] = "freedesktop";
+// Desktop settings and theme index files are a few kilobytes.
+constexpr std::size_t kMaxDesktopFileBytes = std::size_t{1} << 20;
 
 std::string Env(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";
 }
 
-// `home` (or `fallback` under $HOME when it is unset or relative), then each absolute
-// folder of the colon-separated `dirs` (or `default_dirs` when that is empty).
-std::vector<std::string> XdgFolders(const char* home_var, const char* fallback,
-                                    const char* dirs_var, const char* default_dirs) {
+// `first` (when it is not empty), then each absolute folder of the colon-separated
+// `dirs_var` (or `default_dirs` when that is empty).
+std::vector<std::string> XdgFolders(const std::string& first, const char* dirs_var,
+                                    const char* default_dirs) {
   std::vector<std::string> folders;
-  std::string home = Env(home_var);
-  if (home.empty() || home[0] != '/') {
-    const std::string h = Env("HOME");
-    home = h.empty() ? "" : h + fallback;
-  }
-  if (!home.empty()) folders.push_back(home);
+  if (!first.empty()) folders.push_back(first);
   std::string dirs = Env(dirs_var);
   if (dirs.empty()) dirs = default_dirs;
   std::size_t start = 0;
@@ -48,11 +50,13 @@ std::vector<std::string> XdgFolders(const char* home_var, const char* fallback,
 }
 
 std::vector<std::string> DataFolders() {
-  return XdgFolders("XDG_DATA_HOME", "/.local/share", "XDG_DATA_DIRS", "/usr/local/share:/usr/share");
+  std::string home = Env("XDG_DATA_HOME");
+  if (home.empty() || home[0] != '/') home = Env("HOME").empty() ? "" : Env("HOME") + "/.local/share";
+  return XdgFolders(home, "XDG_DATA_DIRS", "/usr/local/share:/usr/share");
 }
 
 std::vector<std::string> ConfigFolders() {
-  return XdgFolders("XDG_CONFIG_HOME", "/.config", "XDG_CONFIG_DIRS", "/etc/xdg");
+  return XdgFolders(ConfigFolder(), "XDG_CONFIG_DIRS", "/etc/xdg");
 }
 
 bool IsFile(const std::string& path) {
@@ -68,8 +72,17 @@ std::string Trimmed(const std::string& text, const char* blanks) {
 
 // The value of `key` in section `section` of an ini-style file, or empty. An empty
 // `section` takes the key from any section.
+// The file is read through the store's opener, bounded: a pipe, a device, a folder
+// or a huge file in its place is skipped with one line on stderr, never waited on.
 std::string IniValue(const std::string& path, const std::string& section, const std::string& key) {
-  std::ifstream in(path);
+  std::string text;
+  const FileResult read = ReadFileWhole(path, kMaxDesktopFileBytes, &text);
+  if (!read.ok) {
+    if (read.error != ENOENT && read.error != ENOTDIR)
+      std::fprintf(stderr, "morrowby: %s skipped: %s\n", path.c_str(), read.reason.c_str());
+    return "";
+  }
+  std::istringstream in(text);
   std::string line, current;
   while (std::getline(in, line)) {
     const std::string trimmed = Trimmed(line, " \t\r");

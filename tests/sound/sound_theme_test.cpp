@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "tests/support/temp_folder.h"
 
@@ -110,6 +112,17 @@ TEST_F(SoundThemeTest, KdeAndGtkChoicesFromUserThenSystemConfig) {
   EXPECT_EQ(c.kde, "ocean");
   EXPECT_EQ(c.gtk, "gtk-system");
   EXPECT_EQ(c.gsettings, "");  // the memory backend holds no choice
+  // A pipe or an endless device in the user's place is skipped, not waited on or
+  // read without end (the alarm ends a run that hangs).
+  std::filesystem::remove(folder_.File("kdeglobals"));
+  std::filesystem::remove(folder_.File("gtk-3.0/settings.ini"));
+  ASSERT_EQ(mkfifo(folder_.File("gtk-3.0/settings.ini").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", folder_.File("kdeglobals").c_str()), 0);
+  alarm(30);
+  c = ReadThemeChoices();
+  alarm(0);
+  EXPECT_EQ(c.kde, "kde-system");
+  EXPECT_EQ(c.gtk, "gtk-system");
 }
 
 // GSettings reads its schemas and backend once per process, so this runs in a fresh
