@@ -133,7 +133,10 @@ FileResult WriteInPlace(const std::string& path, const std::string& content) {
 int CreateTemporary(const std::string& folder, const std::string& name, mode_t mode,
                     std::string* temp) {
   temp->clear();
-  int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+  // The unnamed file is named later through /proc: without /proc, a name at once.
+  static const bool proc = access("/proc/self/fd", F_OK) == 0;
+  int fd = proc ? open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode) : -1;
+  if (!proc) errno = EOPNOTSUPP;
   if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
     for (int attempt = 0; attempt < 20 && fd < 0; ++attempt) {
       *temp = folder + "/" + TemporaryName(name);
