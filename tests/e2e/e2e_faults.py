@@ -285,7 +285,7 @@ def users_files_beside_ours(suite):
     suite.expect_windowed_end(result)
     suite.expect_tone(result, 1)
     written = say_time_to(suite, config, os.path.join(config.folder, 'now.wav'))
-    check(written.returncode == 0, 'the WAV file was not written', written.stderr)
+    check(written.returncode == 0, 'the WAV file was not written: ' + written.stderr)
     left = sorted(n for n in os.listdir(config.folder)
                   if os.path.isfile(os.path.join(config.folder, n)))
     check(left == sorted(theirs + ['TOLVERA.INI', 'songs.dat', 'now.wav']),
@@ -333,10 +333,10 @@ def planted_link_in_sticky_folder(suite):
     os.lchown(planted, 4242, 4242)
     prefix = as_nobody(config.folder)
     result = say_time_to(suite, config, planted, prefix)
-    check(result.returncode == 1, '--output through the planted link gave status %d'
-          % result.returncode, result.stderr)
+    check(result.returncode == 1, '--output through the planted link gave status %d: %s'
+          % (result.returncode, result.stderr))
     check('link' in result.stderr and len(result.stderr.strip().splitlines()) == 1,
-          'expected one line naming the link', result.stderr)
+          'expected one line naming the link: ' + result.stderr)
     with open(precious, 'rb') as f:
         check(f.read() == b'precious', 'the file behind the link was replaced')
     # The same link as the current list: neither read nor written.
@@ -399,8 +399,8 @@ def long_file_names(suite):
         path = os.path.join(config.folder, 'w' * (length - 4) + '.wav')
         for attempt in ('written', 'replaced'):
             result = say_time_to(suite, config, path)
-            check(result.returncode == 0, 'a %d-byte name was not %s' % (length, attempt),
-                  result.stderr)
+            check(result.returncode == 0, 'a %d-byte name was not %s: %s'
+                  % (length, attempt, result.stderr))
             check(os.path.getsize(path) > 44, 'a %d-byte name: no sound in the file' % length)
     left = [n for n in os.listdir(config.folder) if os.path.isfile(os.path.join(config.folder, n))]
     check(len(left) == 3, 'the folder holds %r' % left)
