@@ -581,26 +581,23 @@ def make_spoken(x):
         raise RuntimeError("the voice clipped; try other words around it")
     voice = treble_db(x)
     x = fade_ends(expand(trim(tame_thumps(x))))
-    # Each try moves the shelf by the drift it left; a shelf that costs the
-    # level is halved back towards the last one that kept it.  The drift
-    # jumps where a shelf changes how much lift the level needs, so the
-    # nearest of the tries is kept.
-    shelf, kept, best = 0.0, 0.0, None
-    for _ in range(8):
+    # The drift jumps where a shelf changes how much lift the level needs,
+    # or which quiet sounds count towards it, so the shelves are tried in
+    # steps of 1 dB, starting with none, and the nearest kept.
+    best, step = None, None
+    for k in range(int(TREBLE_SHELF_MAX_DB) + 1):
+        shelf = float(k * step) if step else 0.0
         made = level_and_lift(high_shelf(x, shelf))
         if made is None:
-            shelf = round((shelf + kept) / 2.0, 1)
+            step = step or -1
             continue
         drift = treble_db(u8_to_float(made[0])) - voice
         if best is None or abs(drift) < abs(best[3]):
             best = made + (shelf, drift)
         if abs(drift) <= TREBLE_SLACK_DB:
             break
-        kept = shelf
-        shelf = round(max(-TREBLE_SHELF_MAX_DB,
-                          min(TREBLE_SHELF_MAX_DB, shelf - drift)), 1)
-        if shelf == kept:
-            break
+        if step is None:
+            step = -1 if drift > 0 else 1
     if best is None:
         raise RuntimeError("cannot reach %g dBFS active RMS" % LEVEL_FLOOR_DB)
     return best
