@@ -15,6 +15,7 @@ import argparse
 import array
 import collections
 import math
+import multiprocessing
 import os
 import struct
 import subprocess
@@ -25,6 +26,7 @@ RATE = 22050
 VOICE = "slt"          # RHVoice voice; its data is LGPL-2.1+
 VOICE_RATE = 110       # RHVoice speech rate in percent; 100 is the voice's own
 GREETING_PITCH = 15    # percent higher for the greetings
+LIFTED_THE_PITCH = 20  # and for the "lifted" take of "the"
 TARGET_DB = -10.0      # active RMS level of every spoken clip, dBFS
 LEVEL_FLOOR_DB = -10.9 # a clip the limiter cannot lift further may stay here
 PEAK_LIMIT_DB = -0.7   # limiter ceiling; rounding stays under -0.5 dBFS
@@ -33,18 +35,21 @@ TRIM_DB = -52.0        # envelope level (of the voice) that counts as sound
 ENV_WINDOW = 110       # 5 ms envelope window
 MARGIN = 220           # 10 ms kept beyond the first/last sound
 MIN_SOUND = 220        # 10 ms: anything shorter above TRIM_DB is a blip
-EXPAND_DB = -50.0      # below this (in the voice) the expander works 1:4
-MUTE_DB = -60.0        # and below this it is exact silence
+EXPAND_DB = -60.0      # below this (in the voice) the expander works 1:4
+MUTE_DB = -70.0        # and below this it is exact silence
 FADE = 176             # 8 ms raised-cosine fade at each end
 BLOCK = 220            # 10 ms blocks for the active level
 GATE_DB = 30.0         # blocks this far below the loudest one are not "active"
 LOW_CUTOFF = 300.0     # Hz; the band where the voice's thumps sit
 LOW_HEADROOM_DB = 6.0  # how far the low band may rise over its typical level
-LIMIT_DEPTH = 9.0      # dB: the most the limiter may take off the loudest peaks
+LIMIT_DEPTH = 10.5     # dB: the most the limiter may take off the loudest peaks
 LIFT_BELOW = 12.0      # dB under the loudest moment where upward compression
 LIFT_MAX = 15.0        # starts, and the most it raises anything
 LIFT_RATIOS = [1.0, 1.5, 2.0, 3.0, 4.0]   # tried in turn, gentlest first
-PHRASE_PAUSE = 0.04    # seconds under -45 dB that end a greeting's phrase
+PHRASE_PAUSE = 0.02    # seconds under -45 dB that may end a phrase
+TREBLE_CUTOFF = 3000.0 # Hz; the band (up to 11 kHz) whose share is kept
+TREBLE_SLACK_DB = 1.0  # how far that share may drift from the voice's own
+TREBLE_SHELF_MAX_DB = 12.0  # the most a shelf may cut (or add) to get there
 PAD_BYTE = b"\x80"
 
 GAP_SAMPLES = 6640
@@ -80,62 +85,99 @@ class Spoken:
 
     words:    what the clip says (for the table).
     text:     what the voice is given.
-    phrase:   if set, only the first phrase of `text` is kept, cut in the
-              pause the voice makes at the first comma.  The phrase then has
-              the lively, leading-on melody of a sentence's opening rather
-              than the falling one of a word read out alone.
+    phrase:   if set (1 or 2), only that phrase of `text` is kept, cut in
+              the pauses the voice makes at the commas around it.  The
+              phrase then has the lively, leading-on melody of a sentence's
+              opening or middle rather than the falling one of a word read
+              out alone, and the second phrase starts where the voice has
+              got to after the first rather than afresh.
     greeting: said a little higher, as a greeting rather than a reading.
+    pitch:    percent higher than the voice's own (the greetings' is
+              GREETING_PITCH).
     """
 
-    def __init__(self, words, text=None, phrase=False, greeting=False):
+    def __init__(self, words, text=None, phrase=False, greeting=False,
+                 pitch=0, before=None):
         self.words = words
         self.text = text if text is not None else words
         self.phrase = phrase
         self.greeting = greeting
+        self.before = before
+        self.pitch = GREETING_PITCH if greeting else pitch
 
 
 def greeting(words):
-    return Spoken(words, words.rstrip("!") + ", everyone.", phrase=True,
+    return Spoken(words, words.rstrip("!") + ", everyone.", phrase=1,
                   greeting=True)
 
 
-def catalogue():
+def leading(words, rest, before=None):
+    """`words` in a sentence that goes on with `rest` (and, if given, comes
+    after `before`): the words are cut out where the voice pauses at the
+    commas around them, so their pitch goes on from the words before and
+    stays up, ready for the next clip, instead of falling to an end."""
+    if before is None:
+        return Spoken(words, "%s, %s" % (words, rest), phrase=1)
+    return Spoken(words, "%s, %s, %s" % (before, words, rest), phrase=2,
+                  before=before)
+
+
+def closing(words, before):
+    """`words` as they end a sentence after `before`: the last phrase of
+    "before, words.", falling to an end but started where the voice has got
+    to, not afresh."""
+    return Spoken(words, "%s, %s." % (before, words), phrase=2,
+                  before=before)
+
+
+# The ways of saying "the" that were tried (make_clips.py --the NAME).  Alone,
+# the voice says a weak, falling "the" that is lost between the weekday and
+# the day.
+THE_TAKES = {
+    "cut": leading("the", "sixth of June.", "Monday"),
+    "thee": Spoken("the", "thee"),
+    "lifted": Spoken("the", pitch=LIFTED_THE_PITCH),
+}
+THE = "cut"
+
+
+def catalogue(the=THE):
     """id -> Spoken, or a string naming a clip made here ("gap", ...)."""
+    # Words that something always follows in an announcement lead on into
+    # it, in the words that follow them there.  The numbers and tens end
+    # the time as minutes, so they keep their fall, as do the closing words.
     clips = {}
     for i, word in enumerate(ONES):
         clips[601 + i] = Spoken(word)
-    for i, word in enumerate(ORDINALS):
-        clips[620 + i] = Spoken(word)
-    clips[639] = Spoken("twentieth")
-    clips[640] = Spoken("thirtieth")
+    for i, word in enumerate(ORDINALS + ["twentieth", "thirtieth"]):
+        clips[620 + i] = leading(word, "of June.", "the")
     for i, month in enumerate(MONTHS):
-        clips[641 + i] = Spoken(month)
+        clips[641 + i] = leading(month, "six fifteen.", "of")
     for i, day in enumerate(DAYS):
-        clips[653 + i] = Spoken(day)
+        clips[653 + i] = leading(day, "the sixth of June.")
     for i, tens in enumerate(["twenty", "thirty", "forty", "fifty"]):
         clips[660 + i] = Spoken(tens)
-    clips[664] = Spoken("AM", "A M")
-    clips[665] = Spoken("PM", "P M")
+    clips[664] = closing("AM", "eleven")
+    clips[665] = closing("PM", "eleven")
     clips[666] = Spoken("hundred hours")
     clips[667] = Spoken("o'clock")
-    clips[668] = Spoken("the")
+    clips[668] = THE_TAKES[the]
     # Spare greetings; nothing plays them yet.
     clips[669] = greeting("Good morning!")
     clips[670] = greeting("Good afternoon!")
     clips[673] = greeting("Good evening!")
     clips[674] = greeting("Hello!")
     clips[675] = greeting("Welcome!")
-    # Two takes of "It's": said alone (falling, final), and the opening
-    # phrase of a longer sentence (level, leading on).
-    clips[671] = Spoken("It's")
-    clips[672] = Spoken("It's", "It's, ten o'clock.", phrase=True)
-    clips[676] = Spoken("of")
+    # Two takes of "It's", both leading on, from two different sentences.
+    clips[671] = leading("It's", "Monday the sixth of June.")
+    clips[672] = Spoken("It's", "It's, ten o'clock.", phrase=1)
+    clips[676] = leading("of", "June.", "third")
     clips[677] = "gap"
     clips[678] = "silence"
     clips[679] = "chime"
     clips[680] = greeting("Happy New Year!")
     clips[681] = greeting("Merry Christmas!")
-    clips[682] = Spoken("oh")
+    clips[682] = leading("oh", "nine ten.", "June")
     assert sorted(clips) == list(range(601, 683))
     return clips
 
@@ -151,10 +193,10 @@ def render_voice(clip, path):
     """Run RHVoice for one clip; it writes a 24 kHz 16-bit WAV to `path`."""
     cmd = ["RHVoice-test", "-p", VOICE, "-r", str(VOICE_RATE), "-o", path]
     text = clip.text
-    if clip.greeting:
+    if clip.pitch:
         cmd.append("-s")
         text = '<speak><prosody pitch="+%d%%">%s</prosody></speak>' % (
-            GREETING_PITCH, xml_text(text))
+            clip.pitch, xml_text(text))
     subprocess.run(cmd, input=text.encode("utf-8"), check=True,
                    stdout=subprocess.DEVNULL)
     if not os.path.exists(path) or os.path.getsize(path) <= 44:
@@ -178,21 +220,57 @@ def load(path):
     return [float(x) for x in samples]
 
 
-def first_phrase(x):
-    """The samples up to the middle of the first pause after the first
-    sound: the pause the voice makes at a comma."""
+def pauses(x):
+    """(first sound, [(start, length) of each pause after it]), in samples:
+    PHRASE_PAUSE or more under -45 dB."""
     env = envelope(x)
     thr = 10.0 ** (-45.0 / 20.0)
     need = int(PHRASE_PAUSE * RATE)
-    sounding, quiet = False, 0
+    first, found, quiet = None, [], 0
     for i, e in enumerate(env):
         if e >= thr:
-            if sounding and quiet >= need:
-                return x[:i - quiet // 2]
-            sounding, quiet = True, 0
-        elif sounding:
+            if first is None:
+                first = i
+            elif quiet >= need:
+                found.append((i - quiet, quiet))
+            quiet = 0
+        elif first is not None:
             quiet += 1
-    raise RuntimeError("no pause after the first phrase")
+    return first, found
+
+
+def nearest_pause(found, at):
+    """The pause of `found` that starts nearest sample `at`."""
+    return min(found, key=lambda p: abs(p[0] - at))
+
+
+def cut_phrase(x, alone, before=None):
+    """The samples of the words after `before` sound samples of a first
+    phrase (or of the first phrase), from the middle of the pause the voice
+    makes at the comma before them to the middle of the pause at the comma
+    after them.  A stop inside a word ("April", "sixth") can be as long a
+    pause as a comma's, so a comma's is taken to be the one that starts
+    nearest to where the same words said alone (`alone` samples of sound,
+    `before` for the words before) would end."""
+    first, found = pauses(x)
+    begin = 0
+    if before is not None:
+        if not found:
+            raise RuntimeError("no pause before the second phrase")
+        start, length = nearest_pause(found, first + before)
+        found = [p for p in found if p[0] > start]
+        begin, first = start + length // 2, start + length
+    if not found:
+        return x[begin:]              # the phrase ends the sentence
+    start, length = nearest_pause(found, first + alone)
+    return x[begin:start + length // 2]
+
+
+def sounding_length(x):
+    """Samples from the first sound to the end of the last one."""
+    thr = 10.0 ** (-45.0 / 20.0)
+    loud = [i for i, e in enumerate(envelope(x)) if e >= thr]
+    return loud[-1] - loud[0] if loud else 0
 
 
 # ------------------------------------------------------------ measurements
@@ -295,25 +373,56 @@ def fade_ends(x, length=FADE):
     return x
 
 
-def lowpass(x, cutoff=LOW_CUTOFF):
-    """Zero-phase low-pass: a 2nd-order Butterworth run forwards and back."""
+def biquad(x, b0, b1, b2, a0, a1, a2):
+    """One pass of a biquad filter (coefficients as in the RBJ cookbook)."""
+    b0, b1, b2, a1, a2 = b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0
+    out, x1, x2, y1, y2 = [], 0.0, 0.0, 0.0, 0.0
+    for v in x:
+        y = b0 * v + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2
+        x2, x1, y2, y1 = x1, v, y1, y
+        out.append(y)
+    return out
+
+
+def butterworth(x, cutoff, high=False):
+    """Zero-phase 2nd-order Butterworth low- or high-pass, run forwards and
+    back."""
     w = 2.0 * math.pi * cutoff / RATE
     alpha = math.sin(w) / math.sqrt(2.0)
     cos = math.cos(w)
-    a0 = 1.0 + alpha
-    b0 = b2 = (1.0 - cos) / 2.0 / a0
-    b1 = (1.0 - cos) / a0
-    a1, a2 = -2.0 * cos / a0, (1.0 - alpha) / a0
+    if high:
+        b = ((1.0 + cos) / 2.0, -(1.0 + cos), (1.0 + cos) / 2.0)
+    else:
+        b = ((1.0 - cos) / 2.0, 1.0 - cos, (1.0 - cos) / 2.0)
+    a = (1.0 + alpha, -2.0 * cos, 1.0 - alpha)
+    return biquad(biquad(x, *b, *a)[::-1], *b, *a)[::-1]
 
-    def run(seq):
-        out, x1, x2, y1, y2 = [], 0.0, 0.0, 0.0, 0.0
-        for v in seq:
-            y = b0 * v + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2
-            x2, x1, y2, y1 = x1, v, y1, y
-            out.append(y)
-        return out
 
-    return run(run(x)[::-1])[::-1]
+def lowpass(x, cutoff=LOW_CUTOFF):
+    return butterworth(x, cutoff)
+
+
+def treble_db(x):
+    """The share of the energy over TREBLE_CUTOFF (to 11 kHz), in dB."""
+    total = sum(v * v for v in x)
+    high = sum(v * v for v in butterworth(x, TREBLE_CUTOFF, high=True))
+    return db(math.sqrt(high / total)) if total > 0 and high > 0 else 0.0
+
+
+def high_shelf(x, gain_db):
+    """A shelf of `gain_db` over TREBLE_CUTOFF (RBJ cookbook, slope 1)."""
+    if gain_db == 0:
+        return list(x)
+    amp = 10.0 ** (gain_db / 40.0)
+    w = 2.0 * math.pi * TREBLE_CUTOFF / RATE
+    cos, root = math.cos(w), 2.0 * math.sqrt(amp) * math.sin(w) / math.sqrt(2.0)
+    return biquad(x,
+                  amp * ((amp + 1) + (amp - 1) * cos + root),
+                  -2 * amp * ((amp - 1) + (amp + 1) * cos),
+                  amp * ((amp + 1) + (amp - 1) * cos - root),
+                  (amp + 1) - (amp - 1) * cos + root,
+                  2 * ((amp - 1) - (amp + 1) * cos),
+                  (amp + 1) - (amp - 1) * cos - root)
 
 
 def tame_thumps(x):
@@ -446,23 +555,52 @@ def level(x):
     return best
 
 
-def make_spoken(x):
-    """Voice output (float, 22050 Hz) -> (finished 8-bit samples, the
-    upward compression ratio it needed).
-
-    Trim, expander and fades work on the voice's own level, where its
-    noise floor sits well under EXPAND_DB, so no gain can lift that noise
-    into the clip.
-    """
-    if max(abs(v) for v in x) >= 0.98:
-        raise RuntimeError("the voice clipped; try other words around it")
-    x = fade_ends(expand(trim(tame_thumps(x))))
+def level_and_lift(x):
+    """(8-bit samples, the upward compression ratio it needed) of `x` at
+    the common level, or None where no ratio reaches LEVEL_FLOOR_DB."""
     for ratio in LIFT_RATIOS:
         data, got = level(lift_quiet(x, ratio))
         if got >= LEVEL_FLOOR_DB:
             return data, ratio
-    raise RuntimeError("cannot reach %g dBFS active RMS (%.2f)"
-                       % (LEVEL_FLOOR_DB, got))
+    return None
+
+
+def make_spoken(x):
+    """Voice output (float, 22050 Hz) -> (finished 8-bit samples, the
+    upward compression ratio it needed, the shelf over TREBLE_CUTOFF in dB,
+    how far the finished treble share lies from the voice's own in dB).
+
+    Trim, expander and fades work on the voice's own level, where its
+    noise floor sits under EXPAND_DB, so no gain can lift that noise
+    into the clip.  Limiting and lifting bring up the hiss of "s", "f" and
+    "th" against the vowels; a shelf over TREBLE_CUTOFF takes that back
+    until the finished clip has the voice's own balance again (within
+    TREBLE_SLACK_DB), as far as the common level still can be reached.
+    """
+    if max(abs(v) for v in x) >= 0.98:
+        raise RuntimeError("the voice clipped; try other words around it")
+    voice = treble_db(x)
+    x = fade_ends(expand(trim(tame_thumps(x))))
+    # The drift jumps where a shelf changes how much lift the level needs,
+    # or which quiet sounds count towards it, so the shelves are tried in
+    # steps of 1 dB, starting with none, and the nearest kept.
+    best, step = None, None
+    for k in range(int(TREBLE_SHELF_MAX_DB) + 1):
+        shelf = float(k * step) if step else 0.0
+        made = level_and_lift(high_shelf(x, shelf))
+        if made is None:
+            step = step or -1
+            continue
+        drift = treble_db(u8_to_float(made[0])) - voice
+        if best is None or abs(drift) < abs(best[3]):
+            best = made + (shelf, drift)
+        if abs(drift) <= TREBLE_SLACK_DB:
+            break
+        if step is None:
+            step = -1 if drift > 0 else 1
+    if best is None:
+        raise RuntimeError("cannot reach %g dBFS active RMS" % LEVEL_FLOOR_DB)
+    return best
 
 
 # --------------------------------------------------------------- the chime
@@ -566,9 +704,26 @@ def write_doc(path, rows, announcements):
         "phrase of \"..., everyone.\", cut in the voice's pause at the comma",
         "and said %d%% higher, so they lead on like a greeting rather than"
         % GREETING_PITCH,
-        "fall like a word read from a list.  671 is \"It's\" said alone, 672",
-        "the opening phrase of \"It's, ten o'clock.\"  The chime (679) is",
-        "synthesised here; the gap (677) and silence (678) are all 128.",
+        "fall like a word read from a list.",
+        "",
+        "Every word that more words follow in an announcement is cut from a",
+        "sentence, between the voice's pauses at the commas around it, so its",
+        "pitch goes on from the word before and stays up for the next one:",
+        "\"It's\" (671 from \"It's, Monday the sixth of June.\", 672 from",
+        "\"It's, ten o'clock.\"), the weekdays (\"Monday, the sixth of June.\"),",
+        "\"the\" (\"Monday, the, sixth of June.\"), the days (\"the, sixth, of",
+        "June.\"), \"of\" (\"third, of, June.\"), the months (\"of, June, six",
+        "fifteen.\") and \"oh\" (\"June, oh, nine ten.\").  AM and PM end a",
+        "sentence (\"eleven, PM.\") and keep its fall.  The numbers and tens",
+        "end the time as minutes and are said alone, falling, as are",
+        "\"o'clock\" and \"hundred hours\".  Of the takes of \"the\" tried",
+        "(`--the`: cut from the sentence, \"thee\", and \"the\" said %d%%"
+        % LIFTED_THE_PITCH,
+        "higher), the one cut from the sentence is used: `tools/sentence_check.sh`",
+        "hears it as well as \"thee\" and it joins its neighbours without a",
+        "jump in pitch, where \"thee\" stresses a word nobody stresses.",
+        "The chime (679) is synthesised here; the gap (677) and silence (678)",
+        "are all 128.",
         "",
         "## Remaking them",
         "",
@@ -583,14 +738,20 @@ def write_doc(path, rows, announcements):
         "files; the script prints the sha256 of the 82 files in id order",
         "(`cat resources/clips/6*.wav | sha256sum`).",
         "",
+        "How well whole announcements are understood, and how often a word",
+        "starts well above where the one before it ended, is measured by",
+        "`tools/sentence_check.sh` on 70 announcements written by the program",
+        "(build it first); give it `old=PROGRAM@CLIPS new=build/morrowby` to",
+        "compare a program built from other clips.",
+        "",
         "## The 8-bit conversion",
         "",
         "After the voice: a 60 Hz high-pass and resampling to 22050 Hz",
         "(sox); word-final low thumps held to %g dB over the voice's typical"
         % LOW_HEADROOM_DB,
-        "level below %g Hz.  Then, on the voice's own level (where its noise"
+        "level below %g Hz.  Then, on the voice's own level (its noise floor"
         % LOW_CUTOFF,
-        "floor lies under -60 dBFS): a trim at %g dBFS keeping %d ms; a"
+        "lies around -70 to -80 dBFS): a trim at %g dBFS keeping %d ms; a"
         % (TRIM_DB, round(MARGIN * 1000 / RATE)),
         "downward expander (1:4 under %g dBFS, exact silence under %g dBFS)"
         % (EXPAND_DB, MUTE_DB),
@@ -607,6 +768,14 @@ def write_doc(path, rows, announcements):
         % LIMIT_DEPTH,
         "lifted above %g Hz by upward compression (column *lift*), the" % LOW_CUTOFF,
         "gentlest ratio that reaches at least %g dBFS." % LEVEL_FLOOR_DB,
+        "Limiting and lifting raise the hiss of \"s\", \"f\" and \"th\" against",
+        "the vowels; a shelf over %g Hz (column *treble shelf*) takes it back"
+        % TREBLE_CUTOFF,
+        "until the share of the energy over %g Hz is within %g dB of the"
+        % (TREBLE_CUTOFF, TREBLE_SLACK_DB),
+        "voice's own, or as near as the level allows (column *treble vs",
+        "voice*: words made mostly of \"s\", \"f\" and \"th\" cannot get",
+        "there without leaving the common level).",
         "",
         "Levels are dB relative to a full-scale square wave (RMS 128 steps",
         "from 128).  *Active* RMS counts only the 10 ms blocks within %g dB"
@@ -627,15 +796,39 @@ def write_doc(path, rows, announcements):
         "## The clips",
         "",
         "| id | words | samples | seconds | RMS dBFS (active) "
-        "| RMS dBFS (whole) | peak dBFS | lift |",
-        "|---:|---|---:|---:|---:|---:|---:|---:|",
+        "| RMS dBFS (whole) | peak dBFS | lift | treble shelf dB "
+        "| treble vs voice dB |",
+        "|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|",
     ]
-    for cid, words, n, act, whole, peak, ratio in rows:
+    for cid, words, n, act, whole, peak, ratio, treble in rows:
         lift = "—" if not ratio or ratio <= 1.0 else "%g:1" % ratio
-        lines.append("| %d | %s | %d | %.3f | %s | %s | %s | %s |" % (
-            cid, words, n, n / RATE, fmt(act), fmt(whole), fmt(peak), lift))
+        shelf, drift = ("—", "—") if treble is None else (
+            "—" if not treble[0] else "%+.1f" % treble[0], "%+.1f" % treble[1])
+        lines.append("| %d | %s | %d | %.3f | %s | %s | %s | %s | %s | %s |"
+                     % (cid, words, n, n / RATE, fmt(act), fmt(whole),
+                        fmt(peak), lift, shelf, drift))
     with open(path, "w") as f:
         f.write("\n".join(lines) + "\n")
+
+
+def make_one(job):
+    """make_spoken for one clip of the catalogue: (id, its result), or (id,
+    why it failed)."""
+    cid, clip, work = job
+    path = os.path.join(work, "%d-voice.wav" % cid)
+    try:
+        render_voice(clip, path)
+        x = load(path)
+        if clip.phrase:
+            render_voice(Spoken(clip.words, pitch=clip.pitch), path)
+            alone, before = sounding_length(load(path)), None
+            if clip.before:
+                render_voice(Spoken(clip.before, pitch=clip.pitch), path)
+                before = sounding_length(load(path))
+            x = cut_phrase(x, alone, before)
+        return cid, make_spoken(x)
+    except RuntimeError as e:
+        return cid, "clip %d (%r): %s" % (cid, clip.text, e)
 
 
 def main():
@@ -645,22 +838,23 @@ def main():
     ap.add_argument("--doc", default=os.path.join(root, "docs", "clips.md"))
     ap.add_argument("--announcements", default=os.path.join(root, "docs"),
                     help="folder for the two rendered announcements")
+    ap.add_argument("--the", choices=sorted(THE_TAKES), default=THE,
+                    help="which take of \"the\" (668) to make")
+    ap.add_argument("--jobs", type=int, default=2,
+                    help="clips made at once (the result is the same)")
     args = ap.parse_args()
 
-    clips = catalogue()
+    clips = catalogue(args.the)
     spoken = {k: v for k, v in clips.items() if isinstance(v, Spoken)}
-    samples, lifted = {}, {}
+    samples, lifted, treble = {}, {}, {}
     with tempfile.TemporaryDirectory(prefix="morrowby-clips-") as work:
-        for cid, clip in sorted(spoken.items()):
-            path = os.path.join(work, "%d-voice.wav" % cid)
-            try:
-                render_voice(clip, path)
-                x = load(path)
-                if clip.phrase:
-                    x = first_phrase(x)
-                samples[cid], lifted[cid] = make_spoken(x)
-            except RuntimeError as e:
-                raise SystemExit("clip %d (%r): %s" % (cid, clip.text, e))
+        jobs = [(cid, clip, work) for cid, clip in sorted(spoken.items())]
+        with multiprocessing.Pool(max(1, args.jobs)) as pool:
+            for cid, made in pool.imap(make_one, jobs):
+                if isinstance(made, str):
+                    raise SystemExit(made)
+                samples[cid], lifted[cid] = made[0], made[1]
+                treble[cid] = made[2:]
     samples[677] = bytes([128]) * GAP_SAMPLES
     samples[678] = bytes([128]) * SILENCE_SAMPLES
     samples[679] = to_u8(make_chime())
@@ -674,7 +868,8 @@ def main():
         x = u8_to_float(data)
         words = clips[cid].words if cid in spoken else "(%s)" % clips[cid]
         rows.append((cid, words, len(data), db(active_rms(x)),
-                     db(whole_rms(x)), peak_db(data), lifted.get(cid)))
+                     db(whole_rms(x)), peak_db(data), lifted.get(cid),
+                     treble.get(cid)))
 
     made = {}
     os.makedirs(args.announcements, exist_ok=True)
@@ -696,9 +891,14 @@ def main():
     print("spoken active RMS: %.2f .. %.2f dBFS (target %g); loudest peak"
           " %.2f dBFS" % (min(levels), max(levels), TARGET_DB,
                           max(r[5] for r in said)))
+    print("spread %.2f dB; treble share off the voice's by %+.1f .. %+.1f dB"
+          % (max(levels) - min(levels), min(t[1] for t in treble.values()),
+             max(t[1] for t in treble.values())))
     for cid in sorted(lifted):
-        if lifted[cid] > 1.0:
-            print("clip %d: quiet sounds lifted %g:1" % (cid, lifted[cid]))
+        if lifted[cid] > 1.0 or treble[cid][0]:
+            print("clip %d: quiet sounds lifted %g:1, treble shelf %+.1f dB,"
+                  " treble share %+.1f dB off the voice's"
+                  % (cid, lifted[cid], treble[cid][0], treble[cid][1]))
     print("sha256 of the clip set (601..682 in order): %s" % digest)
     off = [r for r in said
            if not LEVEL_FLOOR_DB <= r[3] <= TARGET_DB + 0.05 or r[5] > -0.5]

@@ -57,9 +57,10 @@ if [ -n "$missing" ]; then
             $sudo tee "$extra" >/dev/null
         ;;
     esac
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq \
-        --no-install-recommends $missing
+    # Another install may hold apt's lock: wait for it rather than fail.
+    $sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 \
+        install -y -qq --no-install-recommends $missing
     drop_extra
     trap - EXIT INT TERM HUP
 fi
