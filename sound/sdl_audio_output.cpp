@@ -76,13 +76,14 @@ void SilenceAlsaErrors() {
 
 // How the sound server shows the program's stream: its name and icon, and the role
 // "event", so that the desktop's system-sound volume and do-not-disturb rules apply.
-// SDL's PulseAudio driver takes neither icon nor role from hints; PulseAudio's client
-// library (which also reaches PipeWire, through pipewire-pulse) reads them from the
-// environment, where a user's own values stay, and the server gives them to the
-// stream. Set while no other thread runs: the device is made at start-up.
+// SDL's PulseAudio driver takes neither icon nor role from hints, and its PipeWire
+// driver no icon; the two client libraries (PulseAudio's also reaches PipeWire,
+// through pipewire-pulse) read them from the environment, where a user's own values
+// stay. Set while no other thread runs: the device is made at start-up.
 void DescribeProgramToServer() {
   setenv("PULSE_PROP_application.icon_name", "morrowby", 0);
   setenv("PULSE_PROP_media.role", "event", 0);
+  setenv("PIPEWIRE_PROPS", "{ application.icon-name = \"morrowby\" }", 0);
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Morrowby");
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "event");
 }
