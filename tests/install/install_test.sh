@@ -16,6 +16,8 @@ check() {  # check DESCRIPTION COMMAND...
   else failed=$((failed + 1)); echo "FAILED: $what"; sed 's/^/    /' "$scratch/out"; fi
 }
 
+# What builds and checks the package (debhelper, lintian, appstreamcli), if missing.
+"$source/tools/install-deps.sh" --package >/dev/null
 root=$scratch/root
 DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 for f in bin/morrowby share/applications/morrowby.desktop share/morrowby/morrowby-autostart.desktop \
@@ -86,7 +88,6 @@ metainfo_launches_menu_entry() {
 check "AppStream metainfo validates and launches the menu entry" metainfo_launches_menu_entry
 
 # The Debian package, built the Debian way (debhelper), as a user would meet it.
-"$source/tools/install-deps.sh" --package >/dev/null
 deb=$("$source/tools/build-package.sh" "$scratch/pkg" 2>"$scratch/package.log" | tail -n 1)
 check "package was built" bash -c "test -s '$deb' || { tail -n 30 '$scratch/package.log'; false; }"
 if [[ -s "$deb" ]]; then
