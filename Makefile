@@ -80,13 +80,12 @@ chime: build
 no-chime:
 	tools/chime.sh remove "$(CHIME_DIR)"
 
-# The Debian package is built for /usr, in a build folder of its own.
-package: deps
-	cmake -S . -B $(BUILD)-package -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-	  -DMORROWBY_TESTS=OFF >/dev/null
-	cmake --build $(BUILD)-package -j $(JOBS)
-	cd $(BUILD)-package && cpack -G DEB
-	@ls -l $(BUILD)-package/morrowby_*.deb
+# The Debian package (debian/, with debhelper), built from a copy of the sources in
+# $(BUILD)-package, where the .deb lands; then checked with lintian.
+package:
+	tools/install-deps.sh --package
+	JOBS=$(JOBS) tools/build-package.sh $(BUILD)-package
+	lintian --info $(BUILD)-package/morrowby_*.deb
 
 # Pictures of every window, for the README and for review.
 screenshots: build

@@ -1,5 +1,7 @@
 // The sources of samples: what each request of the sound service writes to the
-// device, and what plays when a named sound cannot.
+// device, and what plays when a named sound cannot. The stream at the sound server is
+// named for the request that opens the device: a song by its file name, the clips as
+// the date and time they speak.
 #include "sound/device_sound_service.h"
 
 #include <algorithm>
@@ -35,6 +37,7 @@ class DeviceSoundService final : public SoundService {
  public:
   void PlayNamedSound(const std::string& name) override {
     if (!output_.Usable()) return;
+    output_.NameStream(name.substr(name.rfind('/') + 1));
     const std::string theme_file = FindThemeSound(name);
     if (!theme_file.empty() && PlayFile(theme_file)) return;
     if (PlayFile(name)) return;
@@ -47,6 +50,7 @@ class DeviceSoundService final : public SoundService {
   void PlayImage(const uint8_t* image, std::size_t size) override {
     WaveView view;
     if (!ParseWaveImage(image, size, &view) || !output_.Usable()) return;
+    output_.NameStream("Date and time");  // the clips are the spoken date and time
     const PcmFormat fmt{view.bits == 8 ? SampleType::kU8 : SampleType::kS16, view.channels,
                         view.rate};
     // Fed in slices straight from the image, so the first samples reach the device

@@ -14,6 +14,7 @@
 
 namespace morrowby {
 
+// Called while no other thread of the program runs (see AudioOutput).
 std::unique_ptr<SoundService> MakeDeviceSoundService();
 
 // True once the device of such a service has been opened (its first samples are on

@@ -74,11 +74,25 @@ void SilenceAlsaErrors() {
     set(&QuietAlsa);
 }
 
+// How the sound server shows the program's stream: its name and icon, and the role
+// "event", so that the desktop's system-sound volume and do-not-disturb rules apply.
+// SDL's PulseAudio driver takes neither icon nor role from hints, and its PipeWire
+// driver no icon; the two client libraries (PulseAudio's also reaches PipeWire,
+// through pipewire-pulse) read them from the environment, where a user's own values
+// stay. Set while no other thread runs: the device is made at start-up.
+void DescribeProgramToServer() {
+  setenv("PULSE_PROP_application.icon_name", "morrowby", 0);
+  setenv("PULSE_PROP_media.role", "event", 0);
+  setenv("PIPEWIRE_PROPS", "{ application.icon-name = \"morrowby\" }", 0);
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Morrowby");
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "event");
+}
+
 }  // namespace
 
 class AudioOutput::Device {
  public:
-  Device() : open_deadline_(Clock::now() + kOpenDeadline) {}
+  Device() : open_deadline_(Clock::now() + kOpenDeadline) { DescribeProgramToServer(); }
   ~Device() { Close(); }
 
   bool Write(const PcmFormat& fmt, const void* data, std::size_t bytes) {
@@ -120,6 +134,8 @@ class AudioOutput::Device {
 
   bool Usable() const { return !gave_up_; }
 
+  void NameStream(const std::string& name) { stream_name_ = name; }
+
  private:
   // Opens the device that plays: each driver in turn, round after round until the
   // deadline, since at log-in the sound server may come up after the program.
@@ -127,6 +143,7 @@ class AudioOutput::Device {
     if (device_ != 0) return true;
     if (gave_up_) return false;
     const char* chosen = std::getenv("SDL_AUDIODRIVER");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, stream_name_.c_str());
     for (;;) {
       if (chosen != nullptr && *chosen != '\0') {
         if (TryDriver({chosen, chosen})) return Settled(true);
@@ -277,6 +294,7 @@ class AudioOutput::Device {
   }
 
   const Clock::time_point open_deadline_;
+  std::string stream_name_ = "Morrowby";
   bool alsa_quieted_ = false;
   bool audio_up_ = false;
   bool gave_up_ = false;
@@ -296,6 +314,7 @@ bool AudioOutput::Write(const PcmFormat& format, const void* data, std::size_t b
   return device_->Write(format, data, bytes);
 }
 PcmFormat AudioOutput::FormatInUse() const { return device_->FormatInUse(); }
+void AudioOutput::NameStream(const std::string& name) { device_->NameStream(name); }
 void AudioOutput::EndRequest() { device_->EndRequest(); }
 void AudioOutput::Drain() { device_->Drain(); }
 bool AudioOutput::Usable() const { return device_->Usable(); }

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 
 #include "sound/pcm_format.h"
 
@@ -20,6 +21,8 @@ namespace morrowby {
 
 class AudioOutput {
  public:
+  // Made while no other thread of the program runs: it tells the sound server's
+  // client library the program's icon through the environment.
   AudioOutput();
   ~AudioOutput();
   AudioOutput(const AudioOutput&) = delete;
@@ -35,6 +38,10 @@ class AudioOutput {
   // The format of the converter in use (what a silence written now should be in, so
   // that it queues behind the converter's contents), or the device's own.
   PcmFormat FormatInUse() const;
+
+  // The sound's name at the sound server (its media.name, as mixers show it). It is
+  // taken when the device opens: call it before the first write of the sound.
+  void NameStream(const std::string& name);
 
   // Ends a request: a sound too short to have started the device starts it now.
   void EndRequest();

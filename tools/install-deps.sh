@@ -13,6 +13,8 @@ packages=(
 case "${1:-}" in
   --fuzz) packages+=(clang libclang-rt-14-dev) ;;
   --bench) packages+=(gnome-session-canberra libcanberra-gtk3-module strace) ;;
+  # The Debian package: debhelper builds it, lintian and appstreamcli check it.
+  --package) packages+=(debhelper lintian appstream) ;;
 esac
 
 missing=()

@@ -16,7 +16,7 @@ import time
 import e2e_announce  # noqa: F401 (each of these registers its cases)
 import e2e_faults  # noqa: F401
 import e2e_setup  # noqa: F401
-from harness import Failure, Skip, case, check, register_window_cases, run_all
+from harness import Failure, Skip, StreamWatch, case, check, register_window_cases, run_all
 from morrowby_run import LIST_BYTES, Session, serial_position
 from recording import Recorder
 from servers import PipeWire, missing_tools, wait_until
@@ -35,14 +35,16 @@ def clock(seconds):
     return time.strftime('%Y-%m-%d %H:%M:%S', time.gmtime(seconds))
 
 
-@case('a song in the list reaches the sink whole')
+@case('a song in the list reaches the sink whole, named at the server')
 def song_reaches_sink(suite):
     config = suite.config()
     config.write_list(suite.tones[:1])
     before = config.list_bytes()
-    result = suite.run(config, leave=True)
+    stream = StreamWatch(suite.servers.env())
+    result = suite.run(config, leave=True, actions=[stream])
     suite.expect_windowed_end(result)
     suite.expect_tone(result, 0)
+    stream.expect('tone0.wav', result)
     check(config.list_bytes() == before, 'random mode rewrote the list file')
 
 
@@ -194,8 +196,9 @@ def pipewire_case(pulse, late):
     """The song played to a PipeWire null sink and recorded with pw-record; with or
     without pipewire-pulse, the whole server started with the program or 3 s after
     it. E2E_SDL_AUDIODRIVER, when set, is handed to the program as SDL_AUDIODRIVER."""
-    @case('PipeWire and WirePlumber %s pipewire-pulse%s: the song reaches the sink' % (
-        'with' if pulse else 'without', ', started 3 s after the program' if late else ''))
+    @case('PipeWire and WirePlumber %s pipewire-pulse%s: the song reaches the sink%s' % (
+        'with' if pulse else 'without', ', started 3 s after the program' if late else '',
+        ', named at the server' if pulse and not late else ''))
     def pipewire_song(suite):
         missing = missing_tools('pipewire', 'wireplumber', 'pw-cli', 'wpctl', 'pw-record', 'dbus-daemon')
         if missing:
@@ -217,10 +220,12 @@ def pipewire_case(pulse, late):
         session = Session(suite.session.binary, suite.servers, recorder)
         env = {k: v for k, v in server.env().items() if k in (
             'XDG_RUNTIME_DIR', 'PIPEWIRE_RUNTIME_DIR', 'PULSE_RUNTIME_PATH')}
+        stream = StreamWatch(server.env()) if pulse and not late else None
         try:
             if not late:
                 start_servers()
-            result = session.run(config, leave=True, actions=[start_servers] if late else [],
+            actions = [start_servers] if late else [stream] if stream else []
+            result = session.run(config, leave=True, actions=actions,
                                  PULSE_SERVER=None,
                                  SDL_AUDIODRIVER=os.environ.get('E2E_SDL_AUDIODRIVER'), **env)
         finally:
@@ -230,6 +235,8 @@ def pipewire_case(pulse, late):
         suite.expect_windowed_end(result)
         # Started late, the recorder may join a moment after the song began.
         suite.expect_tone(result, 0, whole=not late)
+        if stream:
+            stream.expect('tone0.wav', result)
 
 
 for _pulse in (True, False):

@@ -7,18 +7,18 @@ import subprocess
 import wave
 
 from clip_alignment import CLIP_RATE, Clips
-from harness import check, case, expect_files_kept, kept_files
+from harness import StreamWatch, check, case, expect_files_kept, kept_files
 from spoken_date import OPENER, OPENERS, PAUSE, PAUSE_MS, parse_moment, spoken_clips
 
 
-def announce(suite, moment, date_line):
+def announce(suite, moment, date_line, actions=()):
     """One announcing run at `moment` that leaves as soon as the launch window shows;
     checks that the files are as they were and returns the result."""
     config = suite.config()
     config.write_list(suite.tones[:1], mode=3)
     config.write_settings('[Morrowby]\nCurFile=%s\nDateLine=%s\n' % (config.list_path, date_line))
     before = kept_files(config)
-    result = suite.run(config, fake_time=moment, leave=True)
+    result = suite.run(config, fake_time=moment, leave=True, actions=actions)
     expect_files_kept(config, before, '%s: ' % moment)
     return result
 
@@ -36,7 +36,10 @@ def report(heard):
 def whole_sentence(suite):
     for date_line in ('yyyyyyyyyyy', 'yyyyyyyyyyn'):
         moment = '2025-01-06 18:15:00'
-        report(suite.expect_announcement(announce(suite, moment, date_line), moment, date_line))
+        stream = StreamWatch(suite.servers.env())
+        result = announce(suite, moment, date_line, [stream])
+        report(suite.expect_announcement(result, moment, date_line))
+        stream.expect('Date and time', result)
 
 
 @case('announcement of the time alone: twelve thirty AM, oh nine ten')

@@ -1,6 +1,7 @@
 """The end-to-end suite's frame: case registry, checks, the shared servers and the
 reference recordings, and the summary line."""
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -152,6 +153,37 @@ def theme_sound_file(name):
             if os.path.isfile(path):
                 return path
     return None
+
+
+class StreamWatch:
+    """An action: the properties of the program's stream while it plays, as
+    `pactl list sink-inputs` shows them on a PulseAudio server (pipewire-pulse too)."""
+
+    def __init__(self, env):
+        self.env = env
+        self.seen = ''
+
+    def __call__(self, driver):
+        def look():
+            if driver.proc.poll() is not None:
+                return True
+            out = subprocess.run(['pactl', 'list', 'sink-inputs'], env=self.env,
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                 universal_newlines=True).stdout
+            self.seen = out if 'media.name' in out else ''
+            return self.seen
+        wait_until(look, 15)
+        if os.environ.get('E2E_VERBOSE'):
+            print(self.seen, flush=True)
+
+    def expect(self, media_name, result):
+        """The mixer shows the program by its name and icon, the sound by `media_name`,
+        and the role that the desktop's system-sound volume applies to."""
+        found = dict(re.findall(r'^\s*([\w.]+) = "(.*)"$', self.seen, re.M))
+        for key, value in (('application.name', 'Morrowby'), ('application.icon_name', 'morrowby'),
+                           ('media.role', 'event'), ('media.name', media_name)):
+            check(found.get(key) == value, 'the stream has %s = %r, not %r:\n%s' % (
+                key, found.get(key), value, self.seen or '(no stream seen)'), result)
 
 
 class Suite:

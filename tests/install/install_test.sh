@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the program into a scratch root and checks what lands there: the program,
 # the desktop entries (validated), the theme icons, the manual page and the
-# documentation; then the autostart entry, and the Debian package's files and
-# dependencies. usage: install_test.sh BUILD_DIR
+# documentation, the AppStream metainfo; then the autostart entry, and the Debian
+# package: built with debhelper, lintian-clean, holding every installed file, and
+# enough to turn the greeting on and off. usage: install_test.sh BUILD_DIR
 set -uo pipefail
 build=$(cd "$1" && pwd)
 source=$(cd "$(dirname "$0")/../.." && pwd)
@@ -15,6 +16,8 @@ check() {  # check DESCRIPTION COMMAND...
   else failed=$((failed + 1)); echo "FAILED: $what"; sed 's/^/    /' "$scratch/out"; fi
 }
 
+# What builds and checks the package (debhelper, lintian, appstreamcli), if missing.
+"$source/tools/install-deps.sh" --package >/dev/null
 root=$scratch/root
 DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 for f in bin/morrowby share/applications/morrowby.desktop share/morrowby/morrowby-autostart.desktop \
@@ -64,20 +67,67 @@ fi
 check "no-chime removes them" bash -c "${no_manager[*]} '$source/tools/chime.sh' remove '$units' &&
    test -z \"\$(ls -A '$units')\""
 
-if command -v dpkg-shlibdeps >/dev/null; then
-  (cd "$build" && cpack -G DEB -B "$scratch/pkg" >/dev/null 2>&1)
-  deb=$(ls "$scratch"/pkg/morrowby_*.deb 2>/dev/null | head -n 1)
-  check "package was built" test -n "$deb"
-  if [[ -n "$deb" ]]; then
-    depends=$(dpkg-deb -f "$deb" Depends)
-    for lib in libwxgtk3.2 libsdl2 libsndfile1 libc6; do
-      check "package depends on $lib" grep -q "$lib" <<<"$depends"
-    done
-    dpkg -x "$deb" "$scratch/deb"
-    check "package holds the windows module" bash -c "find '$scratch/deb/usr/lib' -name morrowby-windows.so | grep -q ."
-    check "package holds the program and its entries" test -x "$scratch/deb/usr/bin/morrowby" \
-      -a -s "$scratch/deb/usr/share/applications/morrowby.desktop"
-  fi
+# The demo where no sound server answers (none to reach, no PipeWire in an empty
+# runtime folder, no ALSA devices): the announcement goes to a WAV file beside the
+# program, here a link to the one built.
+mkdir -p "$scratch/demo" "$scratch/no-runtime"
+ln -s "$build/morrowby" "$scratch/demo/morrowby"
+check "the demo writes a WAV file when no sound server answers" bash -c \
+  "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_AUDIODRIVER PULSE_SERVER=unix:$scratch/no-server \
+     XDG_RUNTIME_DIR=$scratch/no-runtime ALSA_CONFIG_PATH=/dev/null \
+     '$source/tools/demo.sh' '$scratch/demo/morrowby' &&
+   file '$scratch/demo/morrowby-demo.wav' | grep -q 'WAVE audio'"
+
+metainfo_launches_menu_entry() {
+  appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml || return 1
+  local id
+  id=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' \
+       "$root"/usr/share/metainfo/*.metainfo.xml)
+  test -n "$id" && test -s "$root/usr/share/applications/$id"
+}
+check "AppStream metainfo validates and launches the menu entry" metainfo_launches_menu_entry
+
+# The Debian package, built the Debian way (debhelper), as a user would meet it.
+deb=$("$source/tools/build-package.sh" "$scratch/pkg" 2>"$scratch/package.log" | tail -n 1)
+check "package was built" bash -c "test -s '$deb' || { tail -n 30 '$scratch/package.log'; false; }"
+if [[ -s "$deb" ]]; then
+  deb_root=$scratch/deb
+  dpkg -x "$deb" "$deb_root"
+  check "lintian finds no error and no warning" lintian --fail-on error,warning "$deb"
+  depends=$(dpkg-deb -f "$deb" Depends)
+  for lib in libwxgtk3.2 libsdl2 libsndfile1 libc6; do
+    check "package depends on $lib" grep -q "$lib" <<<"$depends"
+  done
+  # Whatever `cmake --install` lays out, by any name, is in the package (its
+  # documentation and manual page compressed; the licence is in its copyright; the
+  # library folder may gain the multiarch triplet).
+  holds_every_installed_file() {
+    local f missing=0
+    while read -r f; do
+      [[ -e "$deb_root/usr/$f" || -e "$deb_root/usr/$f.gz" ]] && continue
+      [[ $f == lib/* ]] && find "$deb_root/usr/lib" -path "*/${f#lib/}" | grep -q . && continue
+      echo "missing $f"
+      missing=1
+    done < <(cd "$root/usr" && find . -type f ! -name LICENSE -printf '%P\n')
+    return $missing
+  }
+  check "package holds every installed file" holds_every_installed_file
+  check "package's manual page is compressed" test -s "$deb_root/usr/share/man/man1/morrowby.1.gz"
+  copyright=$deb_root/usr/share/doc/morrowby/copyright
+  check "package's copyright is machine-readable and names the clips' licence" bash -c \
+    "grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' '$copyright' &&
+     sed -n '/^Files: resources\/clips\//,/^\$/p' '$copyright' | grep -qx 'License: LGPL-2.1+'"
+
+  # The README's lines that turn the greeting on and off, on the package's files alone.
+  on=$(grep -E '^    .*cp /usr/share/morrowby/.*autostart' "$source/README.md")
+  off=$(grep -E '^    rm .*autostart' "$source/README.md")
+  entry=$scratch/home/.config/autostart/morrowby.desktop
+  check "the README's line turns the greeting on with the package's files" bash -c \
+    "test -n '$on' && HOME='$scratch/home' bash -ec '${on//\/usr\/share\/morrowby/$deb_root/usr/share/morrowby}' &&
+     desktop-file-validate '$entry' && grep -qx 'Exec=morrowby' '$entry' &&
+     test -x '$deb_root/usr/bin/morrowby'"
+  check "the README's line turns it off again" bash -c \
+    "test -n '$off' && HOME='$scratch/home' bash -ec '$off' && test ! -e '$entry'"
 fi
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
