@@ -109,6 +109,4 @@ std::unique_ptr<SoundService> MakeDeviceSoundService() {
   return std::make_unique<DeviceSoundService>();
 }
 
-bool SoundDeviceSettled() { return AudioOutput::AnySettled(); }
-
 }  // namespace morrowby

@@ -25,9 +25,9 @@ for f in bin/morrowby share/applications/morrowby.desktop share/morrowby/morrowb
   check "installed $f" test -s "$root/usr/$f"
 done
 check "program is executable" test -x "$root/usr/bin/morrowby"
-# With no display the installed program still loads its windows module (and finds
-# nowhere to show the button); without the module it would say it cannot load it.
-check "installed program finds its windows module" bash -c \
+# With no display the installed program still starts its windows program (which finds
+# nowhere to show the button); without it, it would say it cannot start it.
+check "installed program finds its windows program" bash -c \
   "env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME='$scratch/cfg' SDL_AUDIODRIVER=dummy \
    '$root/usr/bin/morrowby' 2>&1 | grep -q 'no display'"
 check "menu entry is valid" desktop-file-validate "$root/usr/share/applications/morrowby.desktop"
@@ -74,7 +74,7 @@ if command -v dpkg-shlibdeps >/dev/null; then
       check "package depends on $lib" grep -q "$lib" <<<"$depends"
     done
     dpkg -x "$deb" "$scratch/deb"
-    check "package holds the windows module" bash -c "find '$scratch/deb/usr/lib' -name morrowby-windows.so | grep -q ."
+    check "package holds the windows program, off PATH" bash -c "find '$scratch/deb/usr/lib' -name morrowby-windows -perm -u+x | grep -q . && test ! -e '$scratch/deb/usr/bin/morrowby-windows'"
     check "package holds the program and its entries" test -x "$scratch/deb/usr/bin/morrowby" \
       -a -s "$scratch/deb/usr/share/applications/morrowby.desktop"
   fi
