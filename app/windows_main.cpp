@@ -74,13 +74,14 @@ void ReportNoToolkit(bool setup_at_once) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  morrowby::InstallStopSignals(false);
-  const bool setup_at_once = argc > 1 && std::strcmp(argv[1], "--setup") == 0;
+  // Before any descriptor of our own is opened, which could take the channel's number.
   const int flags = fcntl(morrowby::kHandOverFd, F_GETFL);
   if (flags < 0) {
     std::fprintf(stderr, "morrowby-windows: only morrowby starts this program\n");
     return 0;
   }
+  morrowby::InstallStopSignals(false);
+  const bool setup_at_once = argc > 1 && std::strcmp(argv[1], "--setup") == 0;
   // Nothing the toolkit starts may hold the channel open.
   fcntl(morrowby::kHandOverFd, F_SETFD, FD_CLOEXEC);
   fcntl(morrowby::kHandOverFd, F_SETFL, flags | O_NONBLOCK);
