@@ -74,8 +74,12 @@ void TWndw::StartUpTimer() {
   // loop keeps turning meanwhile, so the desktop never sees the program as hung
   // during a long song.
   switch (ReadHandOver(hand_over_fd_, &hand_over_)) {
-    case HandOverReader::kWaiting:
     case HandOverReader::kHasState:
+      // The sound's last part plays: the launch window is built now, hidden, so
+      // that it only has to be shown when the sound has been heard.
+      if (!SetupAtOnce && launch_ == nullptr) launch_ = new TDlg4(this, kLaunchResource);
+      [[fallthrough]];
+    case HandOverReader::kWaiting:
       timer0_.StartOnce(kStartUpDelayMs);
       return;
     case HandOverReader::kMismatch:
@@ -111,7 +115,8 @@ void TWndw::LaunchTimer() {
 void TWndw::ShowLaunchWindow() {
   if (QuitRequested()) return;
   timer1_.StartOnce(kLaunchOfferMs);
-  LaunchWindow = new TDlg4(this, kLaunchResource);
+  LaunchWindow = launch_ != nullptr ? launch_ : new TDlg4(this, kLaunchResource);
+  launch_ = nullptr;
   LaunchWindow->Execute();
   timer1_.Stop();
 }

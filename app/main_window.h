@@ -48,6 +48,7 @@ class TWndw : public wxFrame {
 
   int hand_over_fd_;
   HandOverReader hand_over_;
+  TDlg4* launch_ = nullptr;  // built while the sound ends, not yet shown
   wxTimer timer0_;
   wxTimer timer1_;
 };

@@ -24,6 +24,7 @@ namespace {
 
 constexpr char kWindowsProgram[] = "morrowby-windows";
 constexpr int kKillAfterMs = 1000;
+constexpr int kLookWithoutPipeMs = 50;
 
 // The folder of the running program, with its final '/'; "" when unknown.
 std::string ProgramFolder() {
@@ -103,8 +104,10 @@ void WindowsLauncher::WaitForEnd() {
     }
     // SIGCHLD and every stop signal write to the self-pipe, so nothing is missed
     // between the look above and this wait.
+    // (Without a self-pipe, which only a full descriptor table denies, look often.)
     pollfd wake{StopSignalFd(), POLLIN, 0};
-    const int woke = poll(&wake, wake.fd >= 0 ? 1 : 0, told ? kKillAfterMs : (wake.fd >= 0 ? -1 : 100));
+    const int limit = told ? kKillAfterMs : wake.fd >= 0 ? -1 : kLookWithoutPipeMs;
+    const int woke = poll(&wake, wake.fd >= 0 ? 1 : 0, limit);
     DrainStopSignalFd();
     if (woke == 0 && told) kill(child_, SIGKILL);
   }

@@ -149,14 +149,20 @@ def settings_file(suite):
         check(line in lines, 'the line %r was lost: %r' % (line, lines))
 
 
-@case('without a display the song still plays whole, with one line of notice')
+@case('without a display, or on one that fails, the song still plays whole, with one line of notice')
 def no_display(suite):
     config = suite.config()
     config.write_list(suite.tones[:1])
     result = suite.run(config, DISPLAY=None)
     check(result.status == 0, 'the program did not end with status 0', result)
     suite.expect_tone(result, 0)
-    check(len(result.stderr.strip().splitlines()) == 1, 'expected one line on stderr', result)
+    check(result.stderr.strip() == 'morrowby: no display; the Setup button is not shown',
+          'expected the one line about the display', result)
+    # A display that nobody serves is not "no display": the line says which one failed.
+    result = suite.run(config, DISPLAY=':4242')
+    check(result.status == 0, 'the program did not end with status 0', result)
+    check(result.stderr.strip() == 'morrowby: the toolkit could not start on display ":4242"; '
+          'the Setup button is not shown', 'expected the one line naming the display', result)
 
 
 @case('without a sound server the launch window still follows')

@@ -6,6 +6,7 @@ import configparser
 import os
 import shlex
 import shutil
+import socket
 import subprocess
 
 from harness import (Skip, case, check, expect_files_kept, expect_quiet_toolkit, expect_stopped,
@@ -254,6 +255,14 @@ def second_setup(suite):
     os.makedirs(folder, exist_ok=True)
     env = suite.servers.env(XDG_CONFIG_HOME=config.folder)
     notes = {}
+    # A Setup that crashed left its socket behind: nobody answers there any more.
+    private = os.path.join(env['XDG_RUNTIME_DIR'], 'morrowby')
+    os.makedirs(private, mode=0o700, exist_ok=True)
+    stale = socket.socket(socket.AF_UNIX)
+    if os.path.exists(os.path.join(private, 'setup.socket')):
+        os.unlink(os.path.join(private, 'setup.socket'))
+    stale.bind(os.path.join(private, 'setup.socket'))
+    stale.close()
 
     def second_run(args):
         proc = subprocess.Popen([suite.session.binary] + args, cwd=config.folder, env=env,

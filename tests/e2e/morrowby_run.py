@@ -115,7 +115,7 @@ class Session:
                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                     stderr=err)
         self.servers.track(proc.pid)
-        driver = Driver(self.servers.env(), proc, result, wrapped=bool(fake_time))
+        driver = Driver(self.servers.env(), proc, result)
         try:
             for action in actions:
                 action(driver)
@@ -164,12 +164,10 @@ def leave_at_launch(driver):
 class Driver:
     """The program's windows seen from outside, and real input through XTEST."""
 
-    def __init__(self, env, proc, result, wrapped=False):
-        """`wrapped`: `proc` is faketime, which runs the program as its child."""
+    def __init__(self, env, proc, result):
         self.env = env
         self.proc = proc
         self.result = result
-        self._wrapped = wrapped
         self._windows = None  # the windows program's process id, once seen
         self.watch_focus = False  # note the focused window at every look
         # Under a window manager, windows sit in frames, which xdotool miscounts.
