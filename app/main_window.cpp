@@ -3,6 +3,8 @@
 // dispatches timer 0 and, at the end, the quit request.
 #include "app/main_window.h"
 
+#include <sched.h>
+
 #include <cstdio>
 
 #include "resources/dialog_layouts.h"
@@ -93,6 +95,10 @@ void TWndw::StartUpTimer() {
     case HandOverReader::kEnded:
       break;
   }
+  // Started as a batch job beside the sound (WindowsLauncher); now the windows are
+  // what the user waits for.
+  sched_param usual{};
+  sched_setscheduler(0, SCHED_OTHER, &usual);
   SongList = hand_over_.State().list;
   CurrentListPath = hand_over_.State().current_list_path;
   if (SetupAtOnce)

@@ -72,7 +72,14 @@ bool WindowsLauncher::Start(const char* argv0, bool setup_at_once, std::string* 
   sigemptyset(&none);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
   posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  // The toolkit loads beside the sound without taking the processor from it: as a
+  // batch job, which never preempts the sound's threads when they wake. The windows
+  // program takes the usual policy back once the sound has been heard.
+  sched_param batch{};
+  posix_spawnattr_setschedpolicy(&attributes, SCHED_BATCH);
+  posix_spawnattr_setschedparam(&attributes, &batch);
+  posix_spawnattr_setflags(&attributes,
+                           POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSCHEDULER);
   std::vector<char*> args = {const_cast<char*>(argv0)};
   if (setup_at_once) args.push_back(const_cast<char*>("--setup"));
   args.push_back(nullptr);
