@@ -1,5 +1,6 @@
 # Morrowby: `make demo` to hear it, `make test` to check it. Both install what is
-# missing from Debian's packages first.
+# missing from Debian's packages first (`make deps`); `make build` and `make check`
+# never install anything.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
@@ -9,7 +10,7 @@ CHIME_DIR = $(or $(XDG_CONFIG_HOME),$(HOME)/.config)/systemd/user
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build demo test sanitized-tests thread-sanitized-tests soak fuzz deps bench install autostart no-autostart chime no-chime package screenshots clean
+.PHONY: all build check demo test sanitized-tests thread-sanitized-tests soak fuzz deps bench install autostart no-autostart chime no-chime package screenshots clean
 
 all: build
 
@@ -19,29 +20,39 @@ deps:
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 
-build: deps $(BUILD)/CMakeCache.txt
+build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The quick loop after an edit: the logic and store tests only, no display, no sound.
+check: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target morrowby_logic_tests
+	$(BUILD)/tests/morrowby_logic_tests --gtest_brief=1
+
 # Runs the program once, as at log-in, on a prepared configuration of its own.
-demo: build
+demo: deps build
 	tools/demo.sh $(BUILD)/morrowby
 
-test: build sanitized-tests thread-sanitized-tests
+# Everything, as CI runs it: warnings are errors here.
+test: deps
+	cmake -S . -B $(BUILD) -DMORROWBY_WERROR=ON >/dev/null
+	$(MAKE) build sanitized-tests thread-sanitized-tests
 	cd $(BUILD) && ctest --output-on-failure
 
 # The unit tests once more, under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitized-tests: deps
-	cmake -S . -B $(BUILD)-asan -DMORROWBY_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	cmake -S . -B $(BUILD)-asan -DMORROWBY_SANITIZE=ON -DMORROWBY_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	cmake --build $(BUILD)-asan -j $(JOBS) --target morrowby_logic_tests
 	$(BUILD)-asan/tests/morrowby_logic_tests --gtest_brief=1
 
-# The sound tests once more, under ThreadSanitizer: any report fails the run. Address
-# randomisation is turned off for it, since TSan's shadow memory needs fixed ranges.
+# The sound tests once more, and the greeting program's whole runs, under
+# ThreadSanitizer: any report fails the run. Address randomisation is turned off for
+# it, since TSan's shadow memory needs fixed ranges.
 thread-sanitized-tests: deps
-	cmake -S . -B $(BUILD)-tsan -DMORROWBY_TSAN=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
-	cmake --build $(BUILD)-tsan -j $(JOBS) --target morrowby_sound_thread_tests
+	cmake -S . -B $(BUILD)-tsan -DMORROWBY_TSAN=ON -DMORROWBY_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	cmake --build $(BUILD)-tsan -j $(JOBS) --target morrowby_sound_thread_tests morrowby
 	TSAN_OPTIONS="halt_on_error=1 exitcode=66" setarch $$(uname -m) -R \
 	  $(BUILD)-tsan/tests/morrowby_sound_thread_tests --gtest_brief=1
+	setarch $$(uname -m) -R tests/app/greeting_whole_run.sh $(BUILD)-tsan/morrowby
 
 # Saves killed with SIGKILL at random moments, SOAK_ROUNDS rounds for each way of
 # writing a list; prints how many rounds left a torn file. Not part of `make test`.

@@ -5,7 +5,7 @@
 
 namespace morrowby {
 
-TApp::TApp(Greeting& greeting) : greeting_(greeting) {
+TApp::TApp(int hand_over_fd) : hand_over_fd_(hand_over_fd) {
   SetClassName("Daychime");
   SetAppName("morrowby");
   // GTK takes the window class (WM_CLASS) from the display name.
@@ -13,7 +13,7 @@ TApp::TApp(Greeting& greeting) : greeting_(greeting) {
 }
 
 bool TApp::OnInit() {
-  auto* window = new TWndw(greeting_);
+  auto* window = new TWndw(hand_over_fd_);
   SetTopWindow(window);
   window->Show();
   window->SetupWindow();

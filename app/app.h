@@ -1,21 +1,20 @@
-// TApp, the application object: creates the main window and starts the run.
+// TApp, the windows program's application object: creates the main window and starts
+// the run.
 #pragma once
 
 #include <wx/app.h>
-
-#include "app/greeting.h"
 
 namespace morrowby {
 
 class TApp : public wxApp {
  public:
-  // The greeting belongs to the caller and outlives the application object.
-  explicit TApp(Greeting& greeting);
+  // `hand_over_fd`: the greeting's hand-over (app/hand_over.h), read by the main window.
+  explicit TApp(int hand_over_fd);
 
   bool OnInit() override;
 
  private:
-  Greeting& greeting_;
+  int hand_over_fd_;
 };
 
 }  // namespace morrowby

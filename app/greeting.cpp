@@ -1,35 +1,44 @@
-// The greeting on its own thread.
+// The greeting's steps in order, and the writes of the hand-over.
 #include "app/greeting.h"
 
-#include <system_error>
+#include <unistd.h>
 
+#include <cerrno>
+#include <string>
+
+#include "app/hand_over.h"
 #include "app/start_up.h"
+#include "sound/stop_request.h"
+#include "store/song_list_file.h"
 
 namespace morrowby {
+namespace {
 
-Greeting::Greeting(SoundService& sound, bool sound_wanted) : sound_(sound), time_(PrepareRun()) {
-  if (!sound_wanted) {
-    played_.store(true, std::memory_order_release);
-    return;
-  }
-  try {
-    thread_ = std::thread([this] { Play(); });
-  } catch (const std::system_error&) {
-    Play();  // no thread to be had: greet before the toolkit instead of alongside it
+// The whole of `bytes`, unless the reader has gone (EPIPE: SIGPIPE is ignored).
+void Send(int fd, const std::string& bytes) {
+  std::size_t at = 0;
+  while (fd >= 0 && at < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + at, bytes.size() - at);
+    if (n > 0) {
+      at += static_cast<std::size_t>(n);
+    } else if (n < 0 && errno != EINTR) {
+      return;
+    }
   }
 }
 
-Greeting::~Greeting() { Wait(); }
+}  // namespace
 
-void Greeting::Play() {
-  MakeGreetingSound(sound_, time_);
-  // The launch button must never be on screen while a sound still plays.
-  sound_.Drain();
-  played_.store(true, std::memory_order_release);
-}
-
-void Greeting::Wait() {
-  if (thread_.joinable()) thread_.join();
+void Greet(SoundService& sound, bool sound_wanted, int hand_over_fd) {
+  const StartUpTime time = PrepareRun();
+  if (sound_wanted && !StopRequested()) MakeGreetingSound(sound, time);
+  // Final now: the serial position, if any, has been advanced and saved.
+  Send(hand_over_fd, EncodeHandOver({time, SongList, CurrentListPath}));
+  // The launch button must never be on screen while a sound is still heard.
+  if (sound_wanted) sound.Drain();
+  // Stopped: the windows program is told to end instead (WindowsLauncher).
+  if (StopRequested()) return;
+  Send(hand_over_fd, std::string(1, kSoundEnded));
 }
 
 }  // namespace morrowby

@@ -1,46 +1,18 @@
-// The greeting of a run, begun as the process starts: the steps that need no window
-// (the start-up time, HomePath, the current song list) run at once, then the song or
-// the announcement plays on a thread of its own while the toolkit comes up. The
-// launch window waits for it; so does a run without a display.
+// The greeting program's run, all on the calling thread: the steps that need no window
+// (the start-up time, HomePath, the current song list, the choice and the serial
+// save), the song or the announcement until its last sample has been heard, and the
+// hand-over to the windows program (app/hand_over.h).
 #pragma once
 
-#include <atomic>
-#include <thread>
-
-#include "sound/song_choice.h"
 #include "sound/sound_service.h"
 
 namespace morrowby {
 
-class Greeting {
- public:
-  // Runs the set-up steps on the calling thread (so every settings and list write
-  // keeps its order), then starts the sound. Until Wait returns, `sound` and the
-  // song list belong to the greeting's thread. Without `sound_wanted` (a run that
-  // opens the Setup window at once) only the set-up steps run, and it has Played.
-  explicit Greeting(SoundService& sound, bool sound_wanted = true);
-  // Waits for the sound, if nobody has.
-  ~Greeting();
-  Greeting(const Greeting&) = delete;
-  Greeting& operator=(const Greeting&) = delete;
-
-  // The start-up time, taken once and kept for the run.
-  const StartUpTime& Time() const { return time_; }
-
-  // True once the sound has been played to its last sample.
-  bool Played() const { return played_.load(std::memory_order_acquire); }
-
-  // Returns when the sound has been played; afterwards the sound service and the song
-  // list belong to the calling thread again.
-  void Wait();
-
- private:
-  void Play();
-
-  SoundService& sound_;
-  StartUpTime time_;
-  std::atomic<bool> played_{false};
-  std::thread thread_;
-};
+// Runs the greeting. Without `sound_wanted` (a run that opens the Setup window at
+// once) only the steps that need no window run. The state goes into `hand_over_fd`
+// once it is final, and kSoundEnded once the sound has been heard; -1, or a reader
+// that has gone, is no reason to stop. Returns early, with nothing more played, once
+// a stop has been requested.
+void Greet(SoundService& sound, bool sound_wanted, int hand_over_fd);
 
 }  // namespace morrowby

@@ -3,7 +3,13 @@
 // dispatches timer 0 and, at the end, the quit request.
 #include "app/main_window.h"
 
+#include <sched.h>
+
+#include <cstdio>
+
 #include "resources/dialog_layouts.h"
+#include "sound/stop_request.h"
+#include "store/song_list_file.h"
 #include "ui/dialog.h"
 #include "ui/help_windows.h"
 #include "ui/icons.h"
@@ -37,10 +43,10 @@ const MainCommand kCommands[] = {
 };
 }  // namespace
 
-TWndw::TWndw(Greeting& greeting)
+TWndw::TWndw(int hand_over_fd)
     : wxFrame(nullptr, wxID_ANY, "Daychime", wxPoint(-100, -100), wxSize(0, 0),
               wxBORDER_NONE | wxMINIMIZE_BOX | wxCLOSE_BOX | wxSYSTEM_MENU),
-      greeting_(greeting),
+      hand_over_fd_(hand_over_fd),
       timer0_(this, kStartUpTimer),
       timer1_(this, kLaunchTimer) {
   SetName("Daychime");
@@ -55,17 +61,7 @@ TWndw::TWndw(Greeting& greeting)
   NeverTakeFocus(this);
 }
 
-void TWndw::SetupWindow() {
-  if (SetupAtOnce) {
-    // From the main loop, like every other window of the run.
-    CallAfter([this] {
-      OpenSetupWindow(this);
-      PostQuitRequest();
-    });
-    return;
-  }
-  timer0_.StartOnce(kStartUpDelayMs);
-}
+void TWndw::SetupWindow() { timer0_.StartOnce(kStartUpDelayMs); }
 
 void TWndw::OnTimer(wxTimerEvent& event) {
   if (event.GetId() == kLaunchTimer)
@@ -76,15 +72,39 @@ void TWndw::OnTimer(wxTimerEvent& event) {
 
 void TWndw::StartUpTimer() {
   timer0_.Stop();
-  // The sound began with the process; until its last sample has been heard, look
-  // again shortly. The loop keeps turning meanwhile, so the desktop never sees the
-  // program as hung during a long song.
-  if (!greeting_.Played()) {
-    timer0_.StartOnce(kStartUpDelayMs);
-    return;
+  // Until the greeting says its last sample has been heard, look again shortly. The
+  // loop keeps turning meanwhile, so the desktop never sees the program as hung
+  // during a long song.
+  switch (ReadHandOver(hand_over_fd_, &hand_over_)) {
+    case HandOverReader::kHasState:
+      // The sound's last part plays: the launch window is built now, hidden, so
+      // that it only has to be shown when the sound has been heard.
+      if (!SetupAtOnce && launch_ == nullptr) launch_ = new TDlg4(this, kLaunchResource);
+      [[fallthrough]];
+    case HandOverReader::kWaiting:
+      timer0_.StartOnce(kStartUpDelayMs);
+      return;
+    case HandOverReader::kMismatch:
+    case HandOverReader::kBroken:
+      // A greeting that was stopped closes the channel: that needs no words.
+      if (!StopRequested())
+        std::fprintf(stderr, "morrowby: %s; %s\n", hand_over_.Problem().c_str(),
+                     SetupAtOnce ? "the Setup window cannot open" : "no Setup button");
+      PostQuitRequest();
+      return;
+    case HandOverReader::kEnded:
+      break;
   }
-  greeting_.Wait();
-  ShowLaunchWindow();
+  // Started as a batch job beside the sound (WindowsLauncher); now the windows are
+  // what the user waits for.
+  sched_param usual{};
+  sched_setscheduler(0, SCHED_OTHER, &usual);
+  SongList = hand_over_.State().list;
+  CurrentListPath = hand_over_.State().current_list_path;
+  if (SetupAtOnce)
+    OpenSetupWindow(this);
+  else
+    ShowLaunchWindow();
   PostQuitRequest();
 }
 
@@ -93,7 +113,7 @@ void TWndw::LaunchTimer() {
   // The launch window may already have been ended from the keyboard: then there is
   // nothing to decide, and the run is ending anyway.
   if (LaunchWindow == nullptr || !LaunchWindow->IsModal()) return;
-  LaunchWindow->SendCommand(1);
+  LaunchWindow->SendCommand(kCmOk);
   if (SetupRequested != 0) OpenSetupWindow(this);
   PostQuitRequest();
 }
@@ -101,7 +121,8 @@ void TWndw::LaunchTimer() {
 void TWndw::ShowLaunchWindow() {
   if (QuitRequested()) return;
   timer1_.StartOnce(kLaunchOfferMs);
-  LaunchWindow = new TDlg4(this, kLaunchResource);
+  LaunchWindow = launch_ != nullptr ? launch_ : new TDlg4(this, kLaunchResource);
+  launch_ = nullptr;
   LaunchWindow->Execute();
   timer1_.Stop();
 }

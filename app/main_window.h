@@ -1,15 +1,15 @@
 // TWndw, the main window: never seen (out of sight at -100, -100), it carries the
-// run. The greeting (start-up time, song list, sound) began before it existed; timer 0
-// (10 ms) waits for that sound to have been played and offers the launch button;
-// timer 1 (2 s) ends the launch window and opens the Setup window when the button was
-// left pressed in.
+// windows program's run. The greeting program took the start-up time, loaded the song
+// list and plays the sound; timer 0 (10 ms) reads its hand-over until the sound has
+// been heard, takes the song list from it and offers the launch button; timer 1 (2 s)
+// ends the launch window and opens the Setup window when the button was left pressed
+// in.
 #pragma once
 
 #include <wx/frame.h>
 #include <wx/timer.h>
 
-#include "app/greeting.h"
-#include "sound/song_choice.h"
+#include "app/hand_over.h"
 
 namespace morrowby {
 
@@ -18,22 +18,21 @@ class TDlg4;
 // The launch window that ShowLaunchWindow created last; not deleted during the run.
 extern TDlg4* LaunchWindow;
 
-// Set by --setup before the run: the set-up step then opens the Setup window at once,
-// with no greeting and no launch button, and the run ends when it has closed.
+// Set by --setup before the run: once the hand-over has come, the Setup window opens
+// with no launch button, and the run ends when it has closed.
 extern bool SetupAtOnce;
 
 class TWndw : public wxFrame {
  public:
-  explicit TWndw(Greeting& greeting);
+  // `hand_over_fd`: the read end of the greeting's hand-over, non-blocking.
+  explicit TWndw(int hand_over_fd);
 
   // The set-up step; runs once, right after the window has been created and shown.
-  // Starts timer 0, or opens the Setup window at once when the run was asked for it.
+  // Starts timer 0.
   void SetupWindow();
 
   // Starts timer 1 and runs the launch window until it ends.
   void ShowLaunchWindow();
-
-  const StartUpTime& StartTime() const { return greeting_.Time(); }
 
   // Information commands, opened modally over the main window.
   void CmAbout();
@@ -47,7 +46,9 @@ class TWndw : public wxFrame {
   void StartUpTimer();
   void LaunchTimer();
 
-  Greeting& greeting_;
+  int hand_over_fd_;
+  HandOverReader hand_over_;
+  TDlg4* launch_ = nullptr;  // built while the sound ends, not yet shown
   wxTimer timer0_;
   wxTimer timer1_;
 };

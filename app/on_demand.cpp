@@ -26,9 +26,19 @@ int SayTimeAloud() {
 int SayTimeToFile(const std::string& path) {
   const ClipImage gap = FindClip(ProgramModule(), PhraseClips.gap);
   WaveView format;
-  ParseWaveImage(gap.data, gap.size, &format);
+  if (!ParseWaveImage(gap.data, gap.size, &format)) {
+    // A program built with a broken clip must not pass off an empty file as the time.
+    std::fprintf(stderr, "morrowby: cannot write %s: the built-in clip %u cannot be read\n",
+                 path.c_str(), static_cast<unsigned>(PhraseClips.gap));
+    return 1;
+  }
   WaveFileWriter writer(format);
   AnnounceDateTime(writer, TakeLocalTime());
+  if (writer.ImagesSkipped() > 0) {
+    std::fprintf(stderr, "morrowby: cannot write %s: %d of the built-in clips cannot be read\n",
+                 path.c_str(), writer.ImagesSkipped());
+    return 1;
+  }
   const FileResult written = writer.WriteTo(path);
   if (written.ok) return 0;
   std::fprintf(stderr, "morrowby: cannot write %s: %s\n", path.c_str(), written.reason.c_str());

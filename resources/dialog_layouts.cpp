@@ -14,6 +14,10 @@ const char kSavePrompt[] = "Do you wish to save the changes to the Song List ?";
 namespace {
 
 using K = ControlKind;
+using E = SongListEditorIds;
+using S = SetupIds;
+using M = PlayModeIds;
+using D = DateWordsIds;
 // The labels of the editor's slots show numbers, or day names in day-of-the-week mode.
 const char* const* const kNumber = kSlotNumberLabels;
 const char* const* const kDay = kSlotDayLabels;
@@ -22,67 +26,67 @@ const char* const* const kDay = kSlotDayLabels;
 const DialogTemplate kLaunch = {
     kLaunchResource, "", 0, 0, 65, 20, FontFace::kSans, 12, kThinBorder | kStayOnTop,
     {
-        {101, K::kPushLikeCheckBox, "Morrowby Setup", 3, 3, 58, 14},
+        {LaunchIds::kButton, K::kPushLikeCheckBox, "Morrowby Setup", 3, 3, 58, 14},
     }};
 
 // The song list editor: ten slots, each a label and an edit box.
 const DialogTemplate kSongListEditor = {
     kSongListEditorResource, "Morrowby ", 0, 0, 312, 225, FontFace::kSans, 8, kCaption,
     {
-        {121, K::kStaticText, "Opening Sounds", 72, 12, 140, 12, kAlignCenter | kSunken},
-        {125, K::kStaticText, "", 24, 39, 37, 10, kAlignRight, 0, {kNumber[0], kDay[0]}},
-        {101, K::kEdit, "", 64, 38, 212, 13},
-        {127, K::kStaticText, "", 24, 52, 37, 10, kAlignRight, 0, {kNumber[1], kDay[1]}},
-        {102, K::kEdit, "", 64, 51, 212, 13},
-        {129, K::kStaticText, "", 24, 65, 37, 10, kAlignRight, 0, {kNumber[2], kDay[2]}},
-        {103, K::kEdit, "", 64, 64, 212, 13},
-        {131, K::kStaticText, "", 24, 78, 37, 10, kAlignRight, 0, {kNumber[3], kDay[3]}},
-        {104, K::kEdit, "", 64, 77, 212, 13},
-        {133, K::kStaticText, "", 24, 91, 37, 10, kAlignRight, 0, {kNumber[4], kDay[4]}},
-        {105, K::kEdit, "", 64, 90, 212, 13},
-        {135, K::kStaticText, "", 24, 104, 37, 10, kAlignRight, 0, {kNumber[5], kDay[5]}},
-        {106, K::kEdit, "", 64, 103, 212, 14},
-        {137, K::kStaticText, "", 24, 117, 37, 10, kAlignRight, 0, {kNumber[6], kDay[6]}},
-        {107, K::kEdit, "", 64, 116, 212, 14},
-        {139, K::kStaticText, "", 24, 129, 37, 10, kAlignRight, 0, {kNumber[7]}},
-        {108, K::kEdit, "", 64, 129, 212, 13},
-        {141, K::kStaticText, "", 24, 142, 37, 10, kAlignRight, 0, {kNumber[8]}},
-        {109, K::kEdit, "", 64, 142, 212, 13},
-        {143, K::kStaticText, "", 24, 156, 37, 10, kAlignRight, 0, {kNumber[9]}},
-        {110, K::kEdit, "", 64, 155, 212, 13},
-        {123, K::kPushButton, "Add Opening Song", 108, 172, 108, 14},
-        {9, K::kPushButton, "Help", 4, 201, 30, 14},
-        {2, K::kPushButton, "Cancel", 48, 201, 50, 14},
-        {111, K::kPushButton, "Open File", 140, 202, 64, 14},
-        {1, K::kPushButton, "OK", 244, 201, 48, 14},
+        {E::kTitle, K::kStaticText, "Opening Sounds", 72, 12, 140, 12, kAlignCenter | kSunken},
+        {E::kFirstLabel + 0, K::kStaticText, "", 24, 39, 37, 10, kAlignRight, 0, {kNumber[0], kDay[0]}},
+        {E::kFirstBox + 0, K::kEdit, "", 64, 38, 212, 13},
+        {E::kFirstLabel + 2, K::kStaticText, "", 24, 52, 37, 10, kAlignRight, 0, {kNumber[1], kDay[1]}},
+        {E::kFirstBox + 1, K::kEdit, "", 64, 51, 212, 13},
+        {E::kFirstLabel + 4, K::kStaticText, "", 24, 65, 37, 10, kAlignRight, 0, {kNumber[2], kDay[2]}},
+        {E::kFirstBox + 2, K::kEdit, "", 64, 64, 212, 13},
+        {E::kFirstLabel + 6, K::kStaticText, "", 24, 78, 37, 10, kAlignRight, 0, {kNumber[3], kDay[3]}},
+        {E::kFirstBox + 3, K::kEdit, "", 64, 77, 212, 13},
+        {E::kFirstLabel + 8, K::kStaticText, "", 24, 91, 37, 10, kAlignRight, 0, {kNumber[4], kDay[4]}},
+        {E::kFirstBox + 4, K::kEdit, "", 64, 90, 212, 13},
+        {E::kFirstLabel + 10, K::kStaticText, "", 24, 104, 37, 10, kAlignRight, 0, {kNumber[5], kDay[5]}},
+        {E::kFirstBox + 5, K::kEdit, "", 64, 103, 212, 14},
+        {E::kFirstLabel + 12, K::kStaticText, "", 24, 117, 37, 10, kAlignRight, 0, {kNumber[6], kDay[6]}},
+        {E::kFirstBox + 6, K::kEdit, "", 64, 116, 212, 14},
+        {E::kFirstLabel + 14, K::kStaticText, "", 24, 129, 37, 10, kAlignRight, 0, {kNumber[7]}},
+        {E::kFirstBox + 7, K::kEdit, "", 64, 129, 212, 13},
+        {E::kFirstLabel + 16, K::kStaticText, "", 24, 142, 37, 10, kAlignRight, 0, {kNumber[8]}},
+        {E::kFirstBox + 8, K::kEdit, "", 64, 142, 212, 13},
+        {E::kFirstLabel + 18, K::kStaticText, "", 24, 156, 37, 10, kAlignRight, 0, {kNumber[9]}},
+        {E::kFirstBox + 9, K::kEdit, "", 64, 155, 212, 13},
+        {E::kAddSong, K::kPushButton, "Add Opening Song", 108, 172, 108, 14},
+        {kCmHelp, K::kPushButton, "Help", 4, 201, 30, 14},
+        {kCmCancel, K::kPushButton, "Cancel", 48, 201, 50, 14},
+        {E::kOpenFile, K::kPushButton, "Open File", 140, 202, 64, 14},
+        {kCmOk, K::kPushButton, "OK", 244, 201, 48, 14},
     }};
 
 // The Setup window. Close carries the OK command and comes first in tab order.
 const DialogTemplate kSetup = {
     kSetupResource, "Setup", 0, 0, 176, 82, FontFace::kHeavySans, 10, kCaption,
     {
-        {1, K::kPushButton, "Close", 82, 25, 71, 11},
-        {101, K::kPushButton, "Morrowby", 6, 7, 71, 11},
-        {102, K::kPushButton, "Set Mode", 82, 7, 71, 11},
-        {103, K::kPushButton, "Modify Date Words", 6, 25, 71, 11},
-        {104, K::kPushButton, "Save", 28, 64, 48, 9},
-        {105, K::kPushButton, "Save As", 93, 64, 48, 9},
-        {106, K::kStaticText, "", 19, 44, 136, 16, kAlignLeft, 0, {kSavePrompt}},
+        {kCmOk, K::kPushButton, "Close", 82, 25, 71, 11},
+        {S::kSongList, K::kPushButton, "Morrowby", 6, 7, 71, 11},
+        {S::kSetMode, K::kPushButton, "Set Mode", 82, 7, 71, 11},
+        {S::kDateWords, K::kPushButton, "Modify Date Words", 6, 25, 71, 11},
+        {S::kSave, K::kPushButton, "Save", 28, 64, 48, 9},
+        {S::kSaveAs, K::kPushButton, "Save As", 93, 64, 48, 9},
+        {S::kPrompt, K::kStaticText, "", 19, 44, 136, 16, kAlignLeft, 0, {kSavePrompt}},
     }};
 
 const DialogTemplate kPlayMode = {
     kPlayModeResource, "Play Mode", 0, 0, 243, 126, FontFace::kSans, 8, kCaption,
     {
-        {104, K::kStaticText, "Select how you wish your tunes to be selected", 31, 3, 157, 13},
-        {101, K::kRadioButton, "Randomly", 23, 18, 70, 16, kGroup},
-        {102, K::kRadioButton, "Serially", 23, 35, 70, 16},
-        {103, K::kRadioButton, "Day of the Week", 23, 52, 70, 16},
-        {106, K::kStaticText, "or hear", 101, 60, 30, 11},
-        {105, K::kRadioButton, "Day Name Announce", 131, 59, 88, 12},
-        {107, K::kRadioButton, "No Sounds at all", 23, 82, 71, 8},
-        {9, K::kPushButton, "Help", 8, 105, 50, 14},
-        {2, K::kPushButton, "Cancel", 109, 104, 50, 14},
-        {1, K::kPushButton, "OK", 179, 104, 50, 14},
+        {M::kTitle, K::kStaticText, "Select how you wish your tunes to be selected", 31, 3, 157, 13},
+        {M::kRandomly, K::kRadioButton, "Randomly", 23, 18, 70, 16, kGroup},
+        {M::kSerially, K::kRadioButton, "Serially", 23, 35, 70, 16},
+        {M::kDayOfWeek, K::kRadioButton, "Day of the Week", 23, 52, 70, 16},
+        {M::kOrHear, K::kStaticText, "or hear", 101, 60, 30, 11},
+        {M::kAnnounce, K::kRadioButton, "Day Name Announce", 131, 59, 88, 12},
+        {M::kSilent, K::kRadioButton, "No Sounds at all", 23, 82, 71, 8},
+        {kCmHelp, K::kPushButton, "Help", 8, 105, 50, 14},
+        {kCmCancel, K::kPushButton, "Cancel", 109, 104, 50, 14},
+        {kCmOk, K::kPushButton, "OK", 179, 104, 50, 14},
     }};
 
 // The component buttons sit edge to edge so that they read as one sentence.
@@ -90,33 +94,33 @@ const DialogTemplate kDateWords = {
     kDateWordsResource, "Personalise the Date/Time Announcement", 1, 0, 403, 126,
     FontFace::kSans, 8, kCaption,
     {
-        {2, K::kPushButton, "Cancel", 203, 111, 50, 14},
-        {101, K::kStaticText, "", 21, 26, 225, 12},
-        {102, K::kStaticText,
+        {kCmCancel, K::kPushButton, "Cancel", 203, 111, 50, 14},
+        {D::kSample, K::kStaticText, "", 21, 26, 225, 12},
+        {D::kIntro, K::kStaticText,
          "The default Date and Time announcement includes the components shown in the "
          "typical announcement below",
          11, 13, 352, 14},
-        {103, K::kStaticText, "Press any component that you wish to be omitted", 111, 47, 164, 12},
-        {104, K::kPushLikeCheckBox, "Ding Dong", 26, 26, 57, 12},
-        {105, K::kPushLikeCheckBox, "It's", 83, 26, 26, 12},
-        {107, K::kPushLikeCheckBox, "the", 149, 26, 26, 12},
-        {108, K::kPushLikeCheckBox, "first", 175, 26, 37, 12},
-        {109, K::kPushLikeCheckBox, "of", 212, 26, 21, 12},
-        {110, K::kPushLikeCheckBox, "January", 233, 26, 47, 12},
-        {111, K::kPushLikeCheckBox, "six", 280, 26, 27, 12},
-        {112, K::kPushLikeCheckBox, "fifteen", 308, 26, 46, 12},
-        {1, K::kPushButton, "OK", 260, 111, 50, 14},
-        {115, K::kPushLikeCheckBox, "PM", 354, 26, 30, 12},
-        {113, K::kRadioButton, "12 hour clock", 30, 67, 61, 10, kGroup},
-        {114, K::kRadioButton, "24 hour clock", 30, 79, 61, 10},
-        {106, K::kPushLikeCheckBox, "Monday", 109, 26, 40, 12},
+        {D::kPressText, K::kStaticText, "Press any component that you wish to be omitted", 111, 47, 164, 12},
+        {D::kChime, K::kPushLikeCheckBox, "Ding Dong", 26, 26, 57, 12},
+        {D::kOpener, K::kPushLikeCheckBox, "It's", 83, 26, 26, 12},
+        {D::kThe, K::kPushLikeCheckBox, "the", 149, 26, 26, 12},
+        {D::kDay, K::kPushLikeCheckBox, "first", 175, 26, 37, 12},
+        {D::kOf, K::kPushLikeCheckBox, "of", 212, 26, 21, 12},
+        {D::kMonth, K::kPushLikeCheckBox, "January", 233, 26, 47, 12},
+        {D::kHour, K::kPushLikeCheckBox, "six", 280, 26, 27, 12},
+        {D::kMinutes, K::kPushLikeCheckBox, "fifteen", 308, 26, 46, 12},
+        {kCmOk, K::kPushButton, "OK", 260, 111, 50, 14},
+        {D::kAmPm, K::kPushLikeCheckBox, "PM", 354, 26, 30, 12},
+        {D::kTwelveHour, K::kRadioButton, "12 hour clock", 30, 67, 61, 10, kGroup},
+        {D::kTwentyFourHour, K::kRadioButton, "24 hour clock", 30, 79, 61, 10},
+        {D::kWeekday, K::kPushLikeCheckBox, "Monday", 109, 26, 40, 12},
     }};
 
 // The icons carry ids 1 and 2 like the commands; as pictures they send none.
 const DialogTemplate kAbout = {
     kAboutResource, "About Morrowby", 0, 0, 240, 120, FontFace::kSerif, 10, kCaption,
     {
-        {2, K::kPushButton, "Close", 178, 99, 50, 14},
+        {kCmCancel, K::kPushButton, "Close", 178, 99, 50, 14},
         {101, K::kStaticText, "Morrowby - a program to cheer up the day!", 43, 13, 141, 11,
          kAlignCenter | kBorder},
         {1, K::kStaticIcon, nullptr, 11, 9, 18, 17, 0, 1},
@@ -136,7 +140,7 @@ const DialogTemplate kAbout = {
 const DialogTemplate kProgramDetails = {
     kProgramDetailsResource, "Program Details", 0, 0, 377, 166, FontFace::kSans, 8, kCaption,
     {
-        {2, K::kPushButton, "Close", 311, 151, 50, 14},
+        {kCmCancel, K::kPushButton, "Close", 311, 151, 50, 14},
         {101, K::kStaticText,
          "The program is designed to provide alternatives to the standard Microsoft sounds "
          "associated with the start-up of Windows.  You can enter the addresses of up to 10 "
@@ -166,7 +170,7 @@ const DialogTemplate kProgramDetails = {
 const DialogTemplate kSongEntryHelp = {
     kSongEntryHelpResource, "Song Entry Help", 0, -1, 318, 94, FontFace::kSans, 8, kCaption,
     {
-        {2, K::kPushButton, "Close", 232, 71, 56, 18},
+        {kCmCancel, K::kPushButton, "Close", 232, 71, 56, 18},
         {101, K::kStaticText,
          "This is where you enter the addresses of the .WAV files that you would like to "
          "be played.  You must enter the full address including the drive letter.\n\n"
@@ -179,7 +183,7 @@ const DialogTemplate kSongEntryHelp = {
 const DialogTemplate kSelectionModes = {
     kSelectionModesResource, "Selection Modes", 0, 0, 240, 134, FontFace::kSans, 8, kCaption,
     {
-        {2, K::kPushButton, "Close", 180, 111, 50, 14},
+        {kCmCancel, K::kPushButton, "Close", 180, 111, 50, 14},
         {101, K::kStaticText,
          "If you want the program to make a random selection for you each time you "
          "re-start the compouter, click the 'Random' button.\n\n"
@@ -197,7 +201,7 @@ const DialogTemplate kSelectionModes = {
 const DialogTemplate kInitialSettingUp = {
     kInitialSettingUpResource, "Initial Setting-up", 0, 0, 248, 86, FontFace::kSans, 8, kCaption,
     {
-        {2, K::kPushButton, "Close", 186, 70, 50, 14},
+        {kCmCancel, K::kPushButton, "Close", 186, 70, 50, 14},
         {101, K::kStaticText,
          "There are 2 stages to setting up Morrowby.\n\n"
          "1.  You must enter the songs from which you require the program to select.  "

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "ui/dialog_template.h"
+#include "resources/dialog_template.h"
 
 namespace morrowby {
 
@@ -19,6 +19,62 @@ enum DialogResource {
   kInitialSettingUpResource = 9,
   kDateWordsResource = 10,
   kLaunchResource = 11,
+};
+
+// The ids of each window's controls and commands, named once for its layout and its
+// handlers alike (with the common commands of dialog_template.h).
+struct LaunchIds {
+  enum : int { kButton = 101 };
+};
+struct SongListEditorIds {
+  enum : int {
+    kFirstBox = 101,    // the edit box of slot i is kFirstBox + i
+    kOpenFile = 111,
+    kTitle = 121,
+    kAddSong = 123,
+    kFirstLabel = 125,  // the label of slot i is kFirstLabel + 2 i
+  };
+};
+struct SetupIds {
+  enum : int {
+    kSongList = 101,
+    kSetMode = 102,
+    kDateWords = 103,
+    kSave = 104,
+    kSaveAs = 105,
+    kPrompt = 106,
+  };
+};
+struct PlayModeIds {
+  enum : int {
+    kRandomly = 101,
+    kSerially = 102,
+    kDayOfWeek = 103,
+    kTitle = 104,
+    kAnnounce = 105,
+    kOrHear = 106,
+    kSilent = 107,
+  };
+};
+struct DateWordsIds {
+  enum : int {
+    kSample = 101,
+    kIntro = 102,
+    kPressText = 103,
+    // The component buttons, in DateLine's order but for the last.
+    kChime = 104,
+    kOpener = 105,
+    kWeekday = 106,
+    kThe = 107,
+    kDay = 108,
+    kOf = 109,
+    kMonth = 110,
+    kHour = 111,
+    kMinutes = 112,
+    kTwelveHour = 113,
+    kTwentyFourHour = 114,
+    kAmPm = 115,
+  };
 };
 
 // The layout of a resource; nullptr for a number the program does not have.

@@ -5,12 +5,11 @@
 #include <chrono>
 
 #include "sound/random.h"
+#include "store/date_line.h"
 #include "store/settings.h"
 
 namespace morrowby {
 namespace {
-
-constexpr std::size_t kDateLineRoom = 13;
 
 enum Position {
   kChime = 0,
@@ -22,7 +21,6 @@ enum Position {
   kMonth = 6,
   kTime = 7,
   kAmPm = 9,
-  kTwelveHour = 10,
 };
 
 class StepList {
@@ -98,9 +96,8 @@ std::vector<AnnouncementStep> BuildAnnouncement(const StartUpTime& time,
                                                 const std::string& date_line, int opener) {
   std::vector<AnnouncementStep> steps;
   StepList say(&steps);
-  const auto on = [&](int p) {
-    return static_cast<std::size_t>(p) < date_line.size() && date_line[p] == 'y';
-  };
+  const DateWordsChoice words = ParseDateLine(date_line);
+  const auto on = [&](int p) { return !words.left_out[p]; };
 
   if (on(kChime)) say.Clip(PhraseClips.chime);
   if (time.month == 11 && time.mday == 25) {
@@ -128,7 +125,7 @@ std::vector<AnnouncementStep> BuildAnnouncement(const StartUpTime& time,
   if (on(kMonth) && time.month >= 0 && time.month <= 11) say.Clip(MonthWords[time.month]);
   if (!on(kTime) || time.hour < 0 || time.hour > 23 || time.minute < 0 || time.minute > 59)
     return steps;
-  if (on(kTwelveHour))
+  if (words.twelve_hour)
     SayTwelveHourTime(say, time.hour, time.minute, on(kAmPm));
   else
     SayTwentyFourHourTime(say, time.hour, time.minute);
@@ -153,7 +150,7 @@ void ClockPause(SoundService& sound, int units) {
 
 void AnnounceDateTime(SoundService& sound, const StartUpTime& time) {
   const std::string date_line = ReadSetting("DateLine", kDateLineRoom);
-  const int opener = date_line.size() > kOpener && date_line[kOpener] == 'y' ? RandomBelow(2) : 0;
+  const int opener = ParseDateLine(date_line).left_out[kOpener] ? 0 : RandomBelow(2);
   const ClipModule& module = ProgramModule();
   for (const AnnouncementStep& step : BuildAnnouncement(time, date_line, opener)) {
     if (step.kind == AnnouncementStep::kClip)

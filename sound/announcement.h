@@ -1,11 +1,10 @@
 // The spoken date and time: which clips say the start-up moment, with the words that
 // the DateLine setting switches on, and playing them.
 //
-// DateLine holds one character per component, 'y' = spoken: 0 chime, 1 "It's",
-// 2 weekday, 3 "the", 4 day of the month, 5 "of", 6 month, 7 the time, 8 (stored, not
-// consulted), 9 AM/PM, 10 clock style ('y' 12-hour, else 24-hour). Anything but a
-// lower-case 'y', and every position past the end, is off. On 25 December and on
-// 1 January a clip of its own replaces the sentence.
+// The components by DateLine position (how the setting reads is store/date_line.h's):
+// 0 chime, 1 "It's", 2 weekday, 3 "the", 4 day of the month, 5 "of", 6 month, 7 the
+// time, 8 (stored, not consulted), 9 AM/PM; and the clock style. On 25 December and
+// on 1 January a clip of its own replaces the sentence.
 #pragma once
 
 #include <cstdint>
@@ -40,7 +39,7 @@ int ClockPauseMs(int64_t now_ms, int units);
 void ClockPause(SoundService& sound, int units);
 
 // Reads DateLine, draws the opener with RandomBelow(2), and plays the announcement
-// of `time` from the program's clips. Returns when the last clip has been played.
+// of `time` from the program's clips. Returns when the last clip has been queued.
 void AnnounceDateTime(SoundService& sound, const StartUpTime& time);
 
 }  // namespace morrowby

@@ -63,7 +63,7 @@ struct ClipImage {
 // The image of clip `id` in `module`; data is nullptr when it has no such clip.
 ClipImage FindClip(const ClipModule& module, ClipId id);
 
-// Plays clip `id` from `module` and returns when it has been played: true when the
+// Plays clip `id` from `module` and returns when it has been queued: true when the
 // clip exists. A number without a clip returns false at once, and whatever is still
 // playing goes on.
 bool PlayClip(SoundService& sound, const ClipModule& module, ClipId id);

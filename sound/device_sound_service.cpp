@@ -113,6 +113,4 @@ std::unique_ptr<SoundService> MakeDeviceSoundService() {
   return std::make_unique<DeviceSoundService>();
 }
 
-bool SoundDeviceSettled() { return AudioOutput::AnySettled(); }
-
 }  // namespace morrowby

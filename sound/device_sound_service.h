@@ -2,10 +2,9 @@
 // decoded from files, clips from memory, silence, and the default sound, all written
 // to the run's one AudioOutput.
 //
-// Nothing is opened until the first request with samples, and every request returns
-// when its samples are queued (Drain waits until they have been heard). Requests come
-// from one thread at a time; a caller that hands the service to another thread does so
-// with a happens-before edge, such as a join.
+// Nothing is opened until the first request with samples. Requests come from one
+// thread at a time; a caller that hands the service to another thread does so with a
+// happens-before edge, such as a join.
 #pragma once
 
 #include <memory>
@@ -16,9 +15,5 @@ namespace morrowby {
 
 // Called while no other thread of the program runs (see AudioOutput).
 std::unique_ptr<SoundService> MakeDeviceSoundService();
-
-// True once the device of such a service has been opened (its first samples are on
-// their way) or given up on.
-bool SoundDeviceSettled();
 
 }  // namespace morrowby

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "sound/sample_ring.h"
+#include "sound/stop_request.h"
 
 namespace morrowby {
 namespace {
@@ -34,11 +35,12 @@ constexpr std::size_t kRingSamples = 1 << 16;
 // The device starts once two of its buffers wait: its first callbacks fill the
 // server's whole buffer at once and must find enough.
 constexpr std::size_t kStartSamples = 2 * kDeviceFrames * kDeviceChannels;
-constexpr auto kOpenDeadline = std::chrono::seconds(10);
+constexpr int kOpenDeadlineSeconds = 10;
+constexpr auto kOpenDeadline = std::chrono::seconds(kOpenDeadlineSeconds);
 constexpr auto kStallLimit = std::chrono::seconds(3);
 constexpr auto kRetryPause = milliseconds(250);
-
-std::atomic<bool> any_settled{false};
+// The longest any wait goes without looking at the stop request.
+constexpr auto kStopPoll = milliseconds(50);
 
 struct Driver {
   const char* sdl_name;
@@ -142,27 +144,25 @@ class AudioOutput::Device {
   bool OpenDevice() {
     if (device_ != 0) return true;
     if (gave_up_) return false;
+    // The programs answer SIGTERM and SIGINT themselves (app/stop_signals.h).
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     const char* chosen = std::getenv("SDL_AUDIODRIVER");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, stream_name_.c_str());
     for (;;) {
+      if (StopRequested()) return Stop();
       if (chosen != nullptr && *chosen != '\0') {
-        if (TryDriver({chosen, chosen})) return Settled(true);
+        if (TryDriver({chosen, chosen})) return true;
       } else {
         for (const Driver& d : kDrivers)
-          if (TryDriver(d)) return Settled(true);
+          if (TryDriver(d)) return true;
       }
       if (Clock::now() >= open_deadline_) {
-        Settled(false);
-        GiveUp(chosen != nullptr && *chosen != '\0' ? chosen : "PulseAudio, PipeWire, ALSA");
+        GiveUp(chosen != nullptr && *chosen != '\0' ? chosen : AllDriverNames().c_str());
         return false;
       }
-      std::this_thread::sleep_for(kRetryPause);
+      for (auto pause = Clock::now() + kRetryPause; Clock::now() < pause && !StopRequested();)
+        std::this_thread::sleep_for(kStopPoll);
     }
-  }
-
-  static bool Settled(bool opened) {
-    any_settled.store(true, std::memory_order_release);
-    return opened;
   }
 
   bool TryDriver(const Driver& driver) {
@@ -188,11 +188,25 @@ class AudioOutput::Device {
     return true;
   }
 
+  static std::string AllDriverNames() {
+    std::string names;
+    for (const Driver& d : kDrivers) names += (names.empty() ? "" : ", ") + std::string(d.shown_name);
+    return names;
+  }
+
   void GiveUp(const char* tried) {
-    std::fprintf(stderr,
-                 "morrowby: no sound server answered within 10 s (%s); staying silent\n", tried);
+    std::fprintf(stderr, "morrowby: no sound server answered within %d s (%s); staying silent\n",
+                 kOpenDeadlineSeconds, tried);
     gave_up_ = true;
     ring_.Reset();  // no consumer runs
+  }
+
+  // Told to stop: what is queued is dropped, and every later write is refused.
+  bool Stop() {
+    Close();
+    ring_.Reset();
+    gave_up_ = true;
+    return false;
   }
 
   void Close() {
@@ -269,7 +283,7 @@ class AudioOutput::Device {
     const unsigned target = callbacks_.load(std::memory_order_acquire) + 2;
     const auto deadline = Clock::now() + kStallLimit;
     while (callbacks_.load(std::memory_order_acquire) < target && Clock::now() < deadline &&
-           SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_PLAYING)
+           SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_PLAYING && !StopRequested())
       std::this_thread::sleep_for(milliseconds(5));
   }
 
@@ -277,6 +291,7 @@ class AudioOutput::Device {
   // go) when it has taken none for a while, so a lost server never hangs the run.
   bool WaitForProgress(Clock::time_point* last_progress, std::size_t* last_read) {
     std::this_thread::sleep_for(milliseconds(5));
+    if (StopRequested()) return Stop();
     const std::size_t read = ring_.ReadCount();
     if (read != *last_read) {
       *last_read = read;
@@ -318,6 +333,5 @@ void AudioOutput::NameStream(const std::string& name) { device_->NameStream(name
 void AudioOutput::EndRequest() { device_->EndRequest(); }
 void AudioOutput::Drain() { device_->Drain(); }
 bool AudioOutput::Usable() const { return device_->Usable(); }
-bool AudioOutput::AnySettled() { return any_settled.load(std::memory_order_acquire); }
 
 }  // namespace morrowby

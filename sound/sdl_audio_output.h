@@ -2,9 +2,11 @@
 // converting what is written to the device's format, and the device callback.
 //
 // Nothing is opened until the first samples are written, so a run that plays nothing
-// never connects to a sound server. Then the PulseAudio, PipeWire and ALSA drivers are
-// tried in turn (or only the one SDL_AUDIODRIVER names), round after round until ten
-// seconds after construction, because at log-in the server may still be starting.
+// never connects to a sound server. Then the drivers of the known sound servers are
+// tried in turn (or only the one SDL_AUDIODRIVER names), round after round until the
+// open deadline after construction, because at log-in the server may still be
+// starting; the list and the deadline are kept in sdl_audio_output.cpp alone. Every
+// wait here gives up within 50 ms of a stop request (sound/stop_request.h).
 //
 // Thread rules: one thread at a time writes and drains (the caller hands the object
 // on only with a happens-before edge, such as a join). The device callback runs on
@@ -31,8 +33,8 @@ class AudioOutput {
   // Converts `bytes` of `format` (whole frames) and queues them behind everything
   // written before; consecutive writes in one format share one converter, so nothing
   // is lost or added where they join. Blocks while the queue is full. False when the
-  // sound cannot be played (no device within the wait, or the device stopped): the
-  // caller drops the rest of its request.
+  // sound cannot be played (no device within the wait, the device stopped, or a stop
+  // request): the caller drops the rest of its request.
   bool Write(const PcmFormat& format, const void* data, std::size_t bytes);
 
   // The format of the converter in use (what a silence written now should be in, so
@@ -50,13 +52,9 @@ class AudioOutput {
   // write opens it again.
   void Drain();
 
-  // False once no device could be opened in the wait or the device stopped; every
-  // later write is refused at once, so the run never waits twice.
+  // False once no device could be opened in the wait, the device stopped or a stop
+  // was requested; every later write is refused at once, so the run never waits twice.
   bool Usable() const;
-
-  // True once an output of this process has opened its device or given up on it:
-  // the sound is then on its way, and loading more libraries no longer holds it up.
-  static bool AnySettled();
 
  private:
   class Device;  // everything that touches SDL

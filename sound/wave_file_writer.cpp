@@ -24,8 +24,10 @@ void WaveFileWriter::PlayNamedSound(const std::string& /*name*/) {}
 void WaveFileWriter::PlayImage(const uint8_t* image, std::size_t size) {
   WaveView view;
   if (!ParseWaveImage(image, size, &view) || view.channels != format_.channels ||
-      view.rate != format_.rate || view.bits != format_.bits)
+      view.rate != format_.rate || view.bits != format_.bits) {
+    ++images_skipped_;
     return;
+  }
   samples_.insert(samples_.end(), view.samples, view.samples + view.bytes);
 }
 

@@ -21,8 +21,10 @@ class WaveFileWriter : public SoundService {
 
   // Skipped: the writer decodes no song files; only images are gathered.
   void PlayNamedSound(const std::string& name) override;
-  // Appends the image's samples when it is a PCM image in the writer's layout.
+  // Appends the image's samples when it is a PCM image in the writer's layout; any
+  // other is skipped and counted.
   void PlayImage(const uint8_t* image, std::size_t size) override;
+  int ImagesSkipped() const { return images_skipped_; }
   // Appends `milliseconds` of silence (the mid level 128 for 8-bit, else 0).
   void PlaySilence(int milliseconds) override;
   void Drain() override {}
@@ -37,6 +39,7 @@ class WaveFileWriter : public SoundService {
  private:
   WaveView format_;
   std::vector<uint8_t> samples_;
+  int images_skipped_ = 0;
 };
 
 }  // namespace morrowby

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config ccache
   libwxgtk3.2-dev libsdl2-dev libsndfile1-dev
   libgtk-3-dev libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils faketime xdotool imagemagick
   openbox xfwm4 mutter xwayland xterm dbus-daemon libglib2.0-bin pipewire pipewire-bin wireplumber pipewire-pulse

@@ -11,13 +11,15 @@
 namespace morrowby {
 namespace {
 
+using D = DateWordsIds;
+
 // The button of each DateLine position 0 to 9.
-constexpr int kWordButtons[kDateWordCount] = {104, 105, 106, 107, 108, 109, 110, 111, 112, 115};
-constexpr int kTwelveHour = 113;
-constexpr int kTwentyFourHour = 114;
+constexpr int kWordButtons[kDateWordCount] = {D::kChime, D::kOpener, D::kWeekday, D::kThe,
+                                              D::kDay,   D::kOf,     D::kMonth,   D::kHour,
+                                              D::kMinutes, D::kAmPm};
 
 const CommandEntry<TDlgModAn> kCommands[] = {
-    {1, &TDlgModAn::CmOk},
+    {kCmOk, &TDlgModAn::CmOk},
 };
 
 }  // namespace
@@ -31,7 +33,7 @@ void TDlgModAn::SetupWindow() {
   for (int p = 0; p < kDateWordCount; ++p)
     if (auto* button = dynamic_cast<wxToggleButton*>(FindWindow(kWordButtons[p])))
       button->SetValue(choice.left_out[p]);
-  const int clock = choice.twelve_hour ? kTwelveHour : kTwentyFourHour;
+  const int clock = choice.twelve_hour ? D::kTwelveHour : D::kTwentyFourHour;
   if (auto* radio = dynamic_cast<wxRadioButton*>(FindWindow(clock))) radio->SetValue(true);
 }
 
@@ -41,7 +43,7 @@ void TDlgModAn::CmOk() {
     auto* button = dynamic_cast<wxToggleButton*>(FindWindow(kWordButtons[p]));
     choice.left_out[p] = button != nullptr && button->GetValue();
   }
-  auto* twelve = dynamic_cast<wxRadioButton*>(FindWindow(kTwelveHour));
+  auto* twelve = dynamic_cast<wxRadioButton*>(FindWindow(D::kTwelveHour));
   choice.twelve_hour = twelve != nullptr && twelve->GetValue();
   std::string reason;
   if (!WriteSetting("DateLine", FormatDateLine(choice), &reason)) {
@@ -51,7 +53,7 @@ void TDlgModAn::CmOk() {
         "ERROR", wxICON_EXCLAMATION);
     return;
   }
-  CloseWindow(2);
+  CloseWindow(kCmCancel);
 }
 
 }  // namespace morrowby

@@ -12,7 +12,7 @@ class TDlgModAn : public TDialog {
  public:
   explicit TDlgModAn(wxWindow* parent, int resource_id = kDateWordsResource);
 
-  void CmOk();  // 1
+  void CmOk();  // kCmOk
 
  protected:
   void SetupWindow() override;

@@ -13,9 +13,6 @@
 namespace morrowby {
 namespace {
 
-constexpr int kOk = 1;
-constexpr int kCancel = 2;
-
 // The windows whose modal runs are active, innermost last. UI thread only.
 std::vector<TDialog*>& ModalRuns() {
   static std::vector<TDialog*> runs;
@@ -32,7 +29,7 @@ void PassQuitOn() {
   std::vector<TDialog*>& runs = ModalRuns();
   if (!runs.empty()) {
     // A run whose end is already requested ends by itself when it regains control.
-    if (runs.back()->IsModal()) runs.back()->CloseWindow(kCancel);
+    if (runs.back()->IsModal()) runs.back()->CloseWindow(kCmCancel);
     return;
   }
   if (!main_loop_told && wxTheApp != nullptr) {
@@ -61,8 +58,8 @@ TDialog::TDialog(wxWindow* parent, int resource_id) : resource_id_(resource_id) 
     // Window managers centre dialogs, or place them by rules of their own.
     KeepPlacement(this, GetPosition());
   }
-  SetAffirmativeId(kOk);
-  SetEscapeId(kCancel);
+  SetAffirmativeId(kCmOk);
+  SetEscapeId(kCmCancel);
   Bind(wxEVT_BUTTON, &TDialog::OnButton, this);
   Bind(wxEVT_CHAR_HOOK, &TDialog::OnCharHook, this);
   Bind(wxEVT_CLOSE_WINDOW, &TDialog::OnClose, this);
@@ -75,7 +72,7 @@ TDialog::~TDialog() {
 
 int TDialog::Execute() {
   SetupWindow();
-  if (quit_requested) return kCancel;
+  if (quit_requested) return kCmCancel;
   ModalRuns().push_back(this);
   const int code = ShowModal();
   std::vector<TDialog*>& runs = ModalRuns();
@@ -105,12 +102,12 @@ void TDialog::ShowControl(int id, bool show) {
 void TDialog::OnButton(wxCommandEvent& event) {
   const int id = event.GetId();
   if (HandleCommand(id)) return;
-  if (id == kOk || id == kCancel) CloseWindow(id);
+  if (id == kCmOk || id == kCmCancel) CloseWindow(id);
 }
 
 void TDialog::OnCharHook(wxKeyEvent& event) {
   if (event.GetKeyCode() == WXK_ESCAPE && event.GetModifiers() == wxMOD_NONE) {
-    SendCommand(kCancel);
+    SendCommand(kCmCancel);
     return;
   }
   event.Skip();
@@ -119,7 +116,7 @@ void TDialog::OnCharHook(wxKeyEvent& event) {
 void TDialog::OnClose(wxCloseEvent& event) {
   // The close box is the cancel command; the window itself is not destroyed here.
   if (event.CanVeto()) event.Veto();
-  SendCommand(kCancel);
+  SendCommand(kCmCancel);
 }
 
 }  // namespace morrowby

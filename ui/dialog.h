@@ -1,9 +1,10 @@
 // TDialog: the base of every window of the program, a modal wx dialog built from a
 // layout, with its commands dispatched through one table per class.
 //
-// Commands are numeric ids (1 OK, 2 Cancel, 9 Help, 101 ...). A button press, the
-// Escape key (2) and the title bar's close box (2) all arrive as commands; a class's
-// table answers the ids it lists, and commands 1 and 2 that it does not list end the
+// Commands are numeric ids (the common ones of resources/dialog_template.h, then each
+// window's own of resources/dialog_layouts.h). A button press, the Escape key and the
+// title bar's close box (both kCmCancel) all arrive as commands; a class's table
+// answers the ids it lists, and kCmOk and kCmCancel that it does not list end the
 // window. The program's quit request (PostQuitRequest) ends the innermost modal run,
 // then each enclosing run in turn as it regains control, then the main loop.
 #pragma once
@@ -11,6 +12,8 @@
 #include <cstddef>
 
 #include <wx/dialog.h>
+
+#include "resources/dialog_template.h"
 
 namespace morrowby {
 

@@ -10,7 +10,7 @@
 #include <wx/dialog.h>
 #include <wx/font.h>
 
-#include "ui/dialog_template.h"
+#include "resources/dialog_template.h"
 
 namespace morrowby {
 

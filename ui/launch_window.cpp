@@ -11,9 +11,8 @@ namespace morrowby {
 int SetupRequested = 0;
 
 namespace {
-constexpr int kLaunchButton = 101;
 const CommandEntry<TDlg4> kCommands[] = {
-    {1, &TDlg4::CmOk},
+    {kCmOk, &TDlg4::CmOk},
 };
 }  // namespace
 
@@ -25,9 +24,9 @@ TDlg4::TDlg4(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {
 bool TDlg4::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
 
 void TDlg4::CmOk() {
-  auto* button = dynamic_cast<wxToggleButton*>(FindWindow(kLaunchButton));
+  auto* button = dynamic_cast<wxToggleButton*>(FindWindow(LaunchIds::kButton));
   SetupRequested = (button != nullptr && button->GetValue()) ? 1 : 0;
-  CloseWindow(2);
+  CloseWindow(kCmCancel);
 }
 
 }  // namespace morrowby

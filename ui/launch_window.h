@@ -2,6 +2,7 @@
 // corner of the screen, offered for two seconds after the greeting sound.
 #pragma once
 
+#include "resources/dialog_layouts.h"
 #include "ui/dialog.h"
 
 namespace morrowby {
@@ -12,9 +13,9 @@ extern int SetupRequested;
 
 class TDlg4 : public TDialog {
  public:
-  explicit TDlg4(wxWindow* parent, int resource_id = 11);
+  explicit TDlg4(wxWindow* parent, int resource_id = kLaunchResource);
 
-  // Command 1, sent by the main window when the two seconds are over.
+  // kCmOk, sent by the main window when the two seconds are over.
   void CmOk();
 
  protected:

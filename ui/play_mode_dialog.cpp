@@ -16,13 +16,14 @@ struct ModeButton {
 };
 // In the order OK tests them.
 const ModeButton kModeButtons[] = {
-    {101, kModeRandom},   {102, kModeSerial}, {103, kModeDayOfWeek},
-    {105, kModeAnnounce}, {107, kModeSilent},
+    {PlayModeIds::kRandomly, kModeRandom},     {PlayModeIds::kSerially, kModeSerial},
+    {PlayModeIds::kDayOfWeek, kModeDayOfWeek}, {PlayModeIds::kAnnounce, kModeAnnounce},
+    {PlayModeIds::kSilent, kModeSilent},
 };
 
 const CommandEntry<TDlg3> kCommands[] = {
-    {1, &TDlg3::CmOk},
-    {9, &TDlg3::CmHelp},
+    {kCmOk, &TDlg3::CmOk},
+    {kCmHelp, &TDlg3::CmHelp},
 };
 
 }  // namespace
@@ -53,7 +54,7 @@ void TDlg3::CmOk() {
     const FileResult result = SaveSongList();
     if (!result.ok) ReportSaveFailure(this, CurrentListPath, result.reason);
   }
-  CloseWindow(2);
+  CloseWindow(kCmCancel);
 }
 
 void TDlg3::CmHelp() { ShowHelpWindow(this, kSelectionModesResource); }

@@ -11,8 +11,8 @@ class TDlg3 : public TDialog {
  public:
   explicit TDlg3(wxWindow* parent, int resource_id = kPlayModeResource);
 
-  void CmOk();    // 1
-  void CmHelp();  // 9: the Selection Modes window
+  void CmOk();    // kCmOk
+  void CmHelp();  // kCmHelp: the Selection Modes window
 
  protected:
   void SetupWindow() override;

@@ -1,13 +1,20 @@
-// Opening the Setup window over the main window when the launch button was left
-// pressed in.
+// Opening the Setup window over the main window, one per user at a time.
 #include "ui/setup_opener.h"
 
+#include "ui/single_setup.h"
 #include "ui/setup_window.h"
 
 namespace morrowby {
 
 void OpenSetupWindow(wxWindow* main_window) {
+  SingleSetup single;
+  if (!single.Owned()) {
+    // Another run's Setup window edits the same files: that one comes to the front.
+    single.AskHolderToRaise();
+    return;
+  }
   TDlg2* setup = new TDlg2(main_window);
+  single.RaiseOnRequest(setup);
   setup->Execute();
   setup->Destroy();
 }

@@ -12,13 +12,12 @@
 namespace morrowby {
 namespace {
 
-constexpr int kSaveButton = 104;
-constexpr int kSaveAsButton = 105;
-constexpr int kPromptLine = 106;
+using S = SetupIds;
 
 const CommandEntry<TDlg2> kCommands[] = {
-    {101, &TDlg2::CmSongList}, {102, &TDlg2::CmSetMode}, {103, &TDlg2::CmDateWords},
-    {104, &TDlg2::CmSave},     {105, &TDlg2::CmSaveAs},  {1, &TDlg2::CmClose},
+    {S::kSongList, &TDlg2::CmSongList}, {S::kSetMode, &TDlg2::CmSetMode},
+    {S::kDateWords, &TDlg2::CmDateWords}, {S::kSave, &TDlg2::CmSave},
+    {S::kSaveAs, &TDlg2::CmSaveAs},     {kCmOk, &TDlg2::CmClose},
 };
 
 template <class Window>
@@ -106,12 +105,12 @@ bool TDlg2::SaveToCurrentList() {
 }
 
 void TDlg2::OfferToSave(bool show) {
-  ShowControl(kSaveButton, show);
-  ShowControl(kSaveAsButton, show);
+  ShowControl(S::kSave, show);
+  ShowControl(S::kSaveAs, show);
 }
 
 void TDlg2::SetPrompt(const char* text) {
-  if (wxWindow* prompt = FindWindow(kPromptLine)) SetControlText(prompt, wxString::FromUTF8(text));
+  if (wxWindow* prompt = FindWindow(S::kPrompt)) SetControlText(prompt, wxString::FromUTF8(text));
 }
 
 }  // namespace morrowby

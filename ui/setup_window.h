@@ -12,12 +12,12 @@ class TDlg2 : public TDialog {
  public:
   explicit TDlg2(wxWindow* parent, int resource_id = kSetupResource);
 
-  void CmSongList();   // 101 "Morrowby": the song list editor
-  void CmSetMode();    // 102 "Set Mode": the play mode dialog
-  void CmDateWords();  // 103 "Modify Date Words": the date words dialog
-  void CmSave();       // 104
-  void CmSaveAs();     // 105
-  void CmClose();      // 1: ends the program
+  void CmSongList();   // "Morrowby": the song list editor
+  void CmSetMode();    // "Set Mode": the play mode dialog
+  void CmDateWords();  // "Modify Date Words": the date words dialog
+  void CmSave();
+  void CmSaveAs();
+  void CmClose();      // kCmOk: ends the program
 
   // Asks where the list goes and writes it there, making that file the current list.
   // Returns true when the list was written and recorded for the next run. A cancel

@@ -21,15 +21,14 @@ int ListModified = 0;
 
 namespace {
 
-constexpr int kFirstBox = 101;
-constexpr int kFirstLabel = 125;  // the label of slot i is 125 + 2 i
+using E = SongListEditorIds;
 constexpr int kDaySlots = 7;
 
 const CommandEntry<TDlg1> kCommands[] = {
-    {123, &TDlg1::CmAddSong},
-    {1, &TDlg1::CmOk},
-    {111, &TDlg1::CmOpenFile},
-    {9, &TDlg1::CmHelp},
+    {E::kAddSong, &TDlg1::CmAddSong},
+    {kCmOk, &TDlg1::CmOk},
+    {E::kOpenFile, &TDlg1::CmOpenFile},
+    {kCmHelp, &TDlg1::CmHelp},
 };
 
 // At most a slot's 80 bytes of a box's text, never splitting a character.
@@ -47,7 +46,7 @@ TDlg1::TDlg1(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {
 
 bool TDlg1::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
 
-wxTextCtrl* TDlg1::Box(int slot) { return dynamic_cast<wxTextCtrl*>(FindWindow(kFirstBox + slot)); }
+wxTextCtrl* TDlg1::Box(int slot) { return dynamic_cast<wxTextCtrl*>(FindWindow(E::kFirstBox + slot)); }
 
 void TDlg1::SetupWindow() {
   for (int i = 0; i < kSlotCount; ++i) {
@@ -59,7 +58,7 @@ void TDlg1::SetupWindow() {
   // later with another mode shows in it the next time.
   day_layout_ = SongList.PlayMode == kModeDayOfWeek;
   for (int i = 0; i < kSlotCount; ++i) {
-    wxWindow* label = FindWindow(kFirstLabel + 2 * i);
+    wxWindow* label = FindWindow(E::kFirstLabel + 2 * i);
     if (day_layout_ && i >= kDaySlots) {
       // Hidden, the boxes keep slots 7 to 9, and OK writes them back unchanged.
       label->Hide();
@@ -84,7 +83,7 @@ void TDlg1::ShowInBox(int slot, const std::string& text) {
 }
 
 void TDlg1::OnBoxText(wxCommandEvent& event) {
-  const int slot = event.GetId() - kFirstBox;
+  const int slot = event.GetId() - E::kFirstBox;
   if (slot < 0 || slot >= kSlotCount) return;
   wxTextCtrl* box = Box(slot);
   const wxString now = box->GetValue();
@@ -110,15 +109,9 @@ void TDlg1::CmAddSong() {
                           "Too Many Songs", 0);
     return;
   }
-  const int slot = FirstFreeSlot(SongList, day_layout_ ? kDaySlots : kSlotCount);
-  if (slot < 0) {
-    // Day mode with every day taken: a song in a hidden slot would never be heard.
-    Prompts().ShowMessage(this,
-                          "You already have an Opening Song for every day of the week\n"
-                          "You must delete one before trying to add a new one!",
-                          "Too Many Songs", 0);
-    return;
-  }
+  // With at most nine songs there is a free slot. In day-of-the-week mode with every
+  // day taken it is one of the hidden slots 7 to 9, kept like the others.
+  const int slot = FirstFreeSlot(SongList, kSlotCount);
   if (!PickSongFile()) return;
   SongList.SetSlotText(slot, LastChosenFile);
   ShowInBox(slot, LastChosenFile);
@@ -173,7 +166,7 @@ void TDlg1::CmOk() {
   CopyBoxesToList();
   TidySongList(SongList, SongList.PlayMode == kModeDayOfWeek);
   ListModified = 1;
-  CloseWindow(2);
+  CloseWindow(kCmCancel);
 }
 
 }  // namespace morrowby

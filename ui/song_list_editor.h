@@ -22,10 +22,10 @@ class TDlg1 : public TDialog {
  public:
   explicit TDlg1(wxWindow* parent, int resource_id = kSongListEditorResource);
 
-  void CmAddSong();   // 123 "Add Opening Song"
-  void CmOpenFile();  // 111 "Open File": another list file becomes the current one
-  void CmHelp();      // 9 "Help": the Song Entry Help window
-  void CmOk();        // 1: tidies the list into the record and ends the window
+  void CmAddSong();   // "Add Opening Song"
+  void CmOpenFile();  // "Open File": another list file becomes the current one
+  void CmHelp();      // "Help": the Song Entry Help window
+  void CmOk();        // tidies the list into the record and ends the window
 
   // The song-file chooser: true when a file was chosen, its path then in LastChosenFile.
   bool PickSongFile();

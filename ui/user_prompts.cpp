@@ -80,12 +80,6 @@ std::string WithDefaultExtension(const std::string& path, const std::string& ext
 
 bool ChooseStorablePath(wxWindow* owner, const FileDialogOptions& options, std::string* path) {
   const FileChoice choice = Prompts().ChooseFile(owner, options);
-  if (choice.outcome == FileChoice::kFailed) {
-    Prompts().ShowMessage(owner,
-                          wxString::Format("Error #%ld occurred.", choice.error).ToStdString(),
-                          kErrorCaption, wxICON_EXCLAMATION);
-    return false;
-  }
   if (choice.outcome != FileChoice::kChosen) return false;
   if (choice.path.size() > kMaxPathChars) {
     Prompts().ShowMessage(owner,

@@ -19,11 +19,11 @@ struct FileDialogOptions {
   const char* default_extension = "";  // added to a typed name that has none
 };
 
+// The toolkit's file dialog ends chosen or cancelled; it has no error to report.
 struct FileChoice {
-  enum Outcome { kChosen, kCancelled, kFailed };
+  enum Outcome { kChosen, kCancelled };
   Outcome outcome = kCancelled;
   std::string path;  // kChosen: the full path
-  long error = 0;    // kFailed: the dialog's error code
 };
 
 class UserPrompts {
@@ -49,9 +49,9 @@ void UsePrompts(UserPrompts* prompts);
 // unchanged for an empty extension or "*".
 std::string WithDefaultExtension(const std::string& path, const std::string& extension);
 
-// Runs a file dialog and returns true with a path the program can keep. A dialog
-// error ("Error #<code> occurred.") and a path longer than the 80 characters a song
-// slot or list path holds are reported to the user and count as no choice.
+// Runs a file dialog and returns true with a path the program can keep. A path longer
+// than the 80 characters a song slot or list path holds is reported to the user and
+// counts as no choice.
 bool ChooseStorablePath(wxWindow* owner, const FileDialogOptions& options, std::string* path);
 
 // Tells the user that the song list could not be written to `path`, and why.

@@ -1,19 +1,15 @@
-// The whole run on real windows: the greeting, the launch button's two seconds with
-// the button left alone, clicked once or twice, or Escape, and the orderly end.
+// The windows program's whole run on real windows: the hand-over read until the sound
+// has been heard, the launch button's two seconds with the button left alone, clicked
+// once or twice, or Escape, and the orderly end.
 #include <gtest/gtest.h>
 
 #include <wx/app.h>
 #include <wx/tglbtn.h>
 
-#include <condition_variable>
-#include <mutex>
-
-#include "app/greeting.h"
 #include "app/main_window.h"
 #include "resources/dialog_layouts.h"
-#include "store/settings.h"
 #include "store/song_list_file.h"
-#include "tests/support/fake_sound.h"
+#include "tests/app/hand_over_pipe.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/ui_driver.h"
 #include "tests/ui/window_test_support.h"
@@ -31,37 +27,31 @@ class RunSequenceTest : public ::testing::Test {
     ResetSongListState();
     ResetQuitRequest();
     LaunchWindow = nullptr;
+    SetupAtOnce = false;
     SetupRequested = -1;  // so we can tell whether the launch window's OK ran
   }
   void TearDown() override {
     ResetSongListState();
     ResetQuitRequest();
     LaunchWindow = nullptr;
+    SetupAtOnce = false;
   }
 
-  // One run as the program does it: the greeting first, then the windows; returns
-  // when the main loop has ended and the greeting's thread is done.
-  void Run() { Run(sound_); }
-  void Run(SoundService& sound) {
-    Greeting greeting(sound);
-    auto* window = new TWndw(greeting);
+  // One run of the windows, the greeting having handed over and ended its sound.
+  void Run() {
+    pipe_.SendState();
+    pipe_.SendEnd();
+    RunWindows();
+  }
+  // Runs the windows on what the pipe holds or will hold; returns when the main loop
+  // has ended.
+  void RunWindows() {
+    auto* window = new TWndw(pipe_.ReadFd());
     window->Show();
     window->SetupWindow();
     wxTheApp->MainLoop();
     window->Destroy();
     wxTheApp->Yield(true);
-  }
-
-  // A list file of one song in `mode`, made current as a user's Save As would.
-  void UseList(int mode) {
-    const std::string list = folder_.File("list.dat");
-    SongList.PlayMode = static_cast<int16_t>(mode);
-    SongList.SongCount = 1;
-    SongList.SetSlotText(0, "/song.wav");
-    CurrentListPath = list;
-    ASSERT_TRUE(SaveSongList().ok);
-    ASSERT_TRUE(SetCurrentList(list));
-    ResetSongListState();
   }
 
   static bool LaunchShown() { return LaunchWindow != nullptr && LaunchWindow->IsModal(); }
@@ -70,45 +60,13 @@ class RunSequenceTest : public ::testing::Test {
   }
 
   testing::TempFolder folder_;
-  testing::FakeSound sound_;
-};
-
-// Holds the greeting's last step, waiting for the sound to be heard, until released.
-class HeldSound : public testing::FakeSound {
- public:
-  void Drain() override {
-    std::unique_lock<std::mutex> lock(mutex_);
-    entered_ = true;
-    changed_.wait(lock, [this] { return released_; });
-    FakeSound::Drain();
-    drained_ = true;
-  }
-  void Release() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    released_ = true;
-    changed_.notify_all();
-  }
-  bool Entered() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return entered_;
-  }
-  bool Drained() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return drained_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool entered_ = false, released_ = false, drained_ = false;
+  testing::HandOverPipe pipe_;
 };
 
 TEST_F(RunSequenceTest, ButtonLeftAloneEndsTheRunWithoutSetup) {
   Run();
   EXPECT_EQ(SetupRequested, 0);
   EXPECT_TRUE(QuitRequested());
-  // No list file: random mode with no songs plays nothing, then drains before the button.
-  EXPECT_EQ(sound_.requests, std::vector<std::string>{"drain"});
 }
 
 TEST_F(RunSequenceTest, LaunchWindowSitsInTheTopLeftCornerAboveOthers) {
@@ -156,58 +114,57 @@ TEST_F(RunSequenceTest, EscapeEndsAtOnceEvenWithTheButtonIn) {
   EXPECT_EQ(SetupRequested, -1);  // the two seconds never ran out
 }
 
-TEST_F(RunSequenceTest, LaunchWindowWaitsForTheLastSampleOfSongAndAnnouncement) {
-  ASSERT_TRUE(WriteSetting("DateLine", "nnnnnnnynnn"));
-  for (int mode : {kModeRandom, kModeAnnounce}) {
-    SCOPED_TRACE(mode);
-    UseList(mode);
-    ResetQuitRequest();
-    LaunchWindow = nullptr;
-    HeldSound sound;
-    bool shown_while_playing = true, drained_when_shown = false;
-    WhenReady([&] { return sound.Entered(); }, [&] {
-      // The sound is still being heard: the button must not come, however long.
-      shown_while_playing = testing::RunUntil(LaunchShown, 500);
-      sound.Release();
-    });
-    WhenReady(LaunchShown, [&] {
-      drained_when_shown = sound.Drained();
-      LaunchWindow->SendCommand(2);
-    });
-    Run(sound);
-    EXPECT_FALSE(shown_while_playing);
-    EXPECT_TRUE(drained_when_shown);
-    EXPECT_GT(sound.requests.size(), 1u);  // the song or the clips, then the wait
-  }
+TEST_F(RunSequenceTest, LaunchWindowWaitsForTheEndOfTheSound) {
+  pipe_.SendState();
+  bool shown_while_playing = true, shown_after = false;
+  WhenReady([] { return true; }, [&] {
+    // The greeting has not said that its sound has been heard: no button, however long.
+    shown_while_playing = testing::RunUntil(LaunchShown, 500);
+    pipe_.SendEnd();
+  });
+  WhenReady(LaunchShown, [&] {
+    shown_after = true;
+    LaunchWindow->SendCommand(2);
+  });
+  RunWindows();
+  EXPECT_FALSE(shown_while_playing);
+  EXPECT_TRUE(shown_after);
 }
 
-TEST_F(RunSequenceTest, SerialModeSavesThePositionAndPlaysTheNextSong) {
-  const std::string list = folder_.File("songs.dat");
-  SongList.PlayMode = kModeSerial;
-  SongList.SongCount = 2;
-  SongList.SetSlotText(0, "/zero.wav");
-  SongList.SetSlotText(1, "/one.wav");
-  CurrentListPath = list;
-  ASSERT_TRUE(SaveSongList().ok);
-  ASSERT_TRUE(SetCurrentList(list));
-  ResetSongListState();
+TEST_F(RunSequenceTest, TheListComesFromTheHandOverNotFromTheFiles) {
+  HandOverState state;
+  state.list.SetSlotText(0, "/handed/over.wav");
+  state.list.PlayMode = kModeSerial;
+  state.list.SerialPosition = 3;
+  state.current_list_path = folder_.File("never-read.dat");
+  testing::WriteWholeFile(state.current_list_path, std::string(kSongListBytes, 'x'));
+  pipe_.SendState(state);
+  pipe_.SendEnd();
   WhenReady(LaunchShown, [] { LaunchWindow->SendCommand(2); });
-  Run();
-  EXPECT_EQ(sound_.requests, (std::vector<std::string>{"song:/one.wav", "drain"}));
-  EXPECT_EQ(testing::ReadWholeFile(list)[812], 1);
+  RunWindows();
+  EXPECT_EQ(SongList.SlotText(0), "/handed/over.wav");
+  EXPECT_EQ(SongList.SerialPosition, 3);
+  EXPECT_EQ(CurrentListPath, state.current_list_path);
 }
 
-TEST_F(RunSequenceTest, SilentModeShowsTheButtonWithNoSound) {
-  const std::string list = folder_.File("silent.dat");
-  SongList.PlayMode = kModeSilent;
-  SongList.SetSlotText(0, "/never.wav");
-  CurrentListPath = list;
-  ASSERT_TRUE(SaveSongList().ok);
-  ASSERT_TRUE(SetCurrentList(list));
-  ResetSongListState();
-  WhenReady(LaunchShown, [] { LaunchWindow->SendCommand(2); });
+TEST_F(RunSequenceTest, AGreetingThatEndsWithoutItsHandOverEndsTheRunWithoutAButton) {
+  pipe_.Write("MORROWBY");
+  pipe_.CloseWriteEnd();
+  RunWindows();
+  EXPECT_EQ(LaunchWindow, nullptr);
+  EXPECT_TRUE(QuitRequested());
+}
+
+TEST_F(RunSequenceTest, SetupAtOnceOpensSetupWithNoButtonOnceHandedOver) {
+  SetupAtOnce = true;
+  bool setup_opened = false;
+  WhenReady([] { return testing::RunningWindow(kSetupResource) != nullptr; }, [&] {
+    setup_opened = true;
+    testing::RunningWindow(kSetupResource)->SendCommand(2);
+  });
   Run();
-  EXPECT_EQ(sound_.requests, std::vector<std::string>{"drain"});
+  EXPECT_TRUE(setup_opened);
+  EXPECT_EQ(LaunchWindow, nullptr);
 }
 
 }  // namespace

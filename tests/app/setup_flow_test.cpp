@@ -5,11 +5,10 @@
 #include <wx/app.h>
 #include <wx/tglbtn.h>
 
-#include "app/greeting.h"
 #include "app/main_window.h"
 #include "store/settings.h"
 #include "store/song_list_file.h"
-#include "tests/support/fake_sound.h"
+#include "tests/app/hand_over_pipe.h"
 #include "tests/support/temp_folder.h"
 #include "tests/ui/window_test_support.h"
 #include "ui/launch_window.h"
@@ -36,7 +35,7 @@ class SetupFlowTest : public ::testing::Test {
   }
 
   testing::TempFolder folder_;
-  testing::FakeSound sound_;
+  testing::HandOverPipe pipe_;
   testing::PromptDouble prompts_;
 };
 
@@ -62,8 +61,9 @@ TEST_F(SetupFlowTest, AddASongSaveItWhereChosenAndClose) {
               testing::ClickWithMouse(setup->FindWindow(1));
             });
 
-  Greeting greeting(sound_);
-  auto* window = new TWndw(greeting);
+  pipe_.SendState();
+  pipe_.SendEnd();
+  auto* window = new TWndw(pipe_.ReadFd());
   window->Show();
   window->SetupWindow();
   wxTheApp->MainLoop();

@@ -9,18 +9,21 @@ usage: e2e.py --root SCRATCH_FOLDER BINARY [NAME_PART ...]"""
 import argparse
 import calendar
 import os
+import shutil
 import socket
+import subprocess
 import sys
 import time
 
 import e2e_announce  # noqa: F401 (each of these registers its cases)
 import e2e_faults  # noqa: F401
 import e2e_setup  # noqa: F401
-from harness import Failure, Skip, StreamWatch, case, check, register_window_cases, run_all
-from morrowby_run import LIST_BYTES, Session, serial_position
+from harness import (Failure, Skip, StreamWatch, case, check, expect_stopped, register_window_cases,
+                     run_all, stop_with_sigterm)
+from morrowby_run import LIST_BYTES, Session, serial_position, windows_program
 from recording import Recorder
 from servers import PipeWire, missing_tools, wait_until
-from sound_files import BAD_SONGS
+from sound_files import BAD_SONGS, write_tone
 
 
 def random_slot(n, seconds):
@@ -147,14 +150,20 @@ def settings_file(suite):
         check(line in lines, 'the line %r was lost: %r' % (line, lines))
 
 
-@case('without a display the song still plays whole, with one line of notice')
+@case('without a display, or on one that fails, the song still plays whole, with one line of notice')
 def no_display(suite):
     config = suite.config()
     config.write_list(suite.tones[:1])
     result = suite.run(config, DISPLAY=None)
     check(result.status == 0, 'the program did not end with status 0', result)
     suite.expect_tone(result, 0)
-    check(len(result.stderr.strip().splitlines()) == 1, 'expected one line on stderr', result)
+    check(result.stderr.strip() == 'morrowby: no display; the Setup button is not shown',
+          'expected the one line about the display', result)
+    # A display that nobody serves is not "no display": the line says which one failed.
+    result = suite.run(config, DISPLAY=':4242')
+    check(result.status == 0, 'the program did not end with status 0', result)
+    check(result.stderr.strip() == 'morrowby: the toolkit could not start on display ":4242"; '
+          'the Setup button is not shown', 'expected the one line naming the display', result)
 
 
 @case('without a sound server the launch window still follows')
@@ -173,6 +182,62 @@ def no_sound_server(suite):
           '(PulseAudio, PipeWire, ALSA); staying silent',
           'not the one line naming every sound server tried', result)
     print('    (launch window after %.1f s without a server)' % result.launch_seen)
+
+
+@case('SIGTERM during a long song ends the greeting and its windows at once, status 0')
+def sigterm_during_song(suite):
+    config = suite.config()
+    song = os.path.join(suite.songs, 'long.wav')
+    if not os.path.exists(song):
+        write_tone(song, 440, seconds=30)
+    config.write_list([song])
+    notes = {}
+
+    def stop_while_playing(driver):
+        # The song has been playing a while, and the windows program is up.
+        wait_until(lambda: driver.elapsed() > 2.5 and windows_program(driver.proc.pid), 10)
+        stop_with_sigterm(driver, notes)
+    result = suite.run(config, actions=[stop_while_playing])
+    expect_stopped(result, notes)
+    check(not result.sound.silent and result.sound.extent < 10, 'the song was not cut short',
+          result)
+    check(result.launch_seen is None, 'the launch window showed after SIGTERM', result)
+    print('    (ended %.0f ms after SIGTERM)' % (1000 * (result.ended - notes['sent'])))
+
+
+@case('without its windows program the greeting still plays, says so in one line, status 0')
+def windows_program_missing(suite):
+    alone = os.path.join(suite.root, 'alone')
+    os.makedirs(alone, exist_ok=True)
+    binary = os.path.join(alone, 'morrowby')
+    shutil.copy(suite.session.binary, binary)
+    config = suite.config()
+    config.write_list(suite.tones[:1])
+    result = suite.run(config, binary=binary)
+    check(result.status == 0, 'the program did not end with status 0', result)
+    suite.expect_tone(result, 0)
+    check(result.stderr.strip() == 'morrowby: cannot start its windows (morrowby-windows is '
+          'missing); no Setup button', 'not the one line about the windows program', result)
+
+
+@case('a windows program handed another hand-over version says so in one line, status 0')
+def hand_over_version_mismatch(suite):
+    windows = os.path.join(os.path.dirname(suite.session.binary), 'morrowby-windows')
+    read_end, write_end = os.pipe()
+    # The magic, then version 999 and a length: what a greeting of another release sends.
+    os.write(write_end, b'MORROWBY' + (999).to_bytes(4, 'little') + (0).to_bytes(4, 'little'))
+    os.close(write_end)
+    # The shell puts the channel where the greeting puts it, as descriptor 3.
+    proc = subprocess.run(['sh', '-c', 'exec "$0" 3<&%d' % read_end, windows],
+                          env=suite.servers.env(XDG_CONFIG_HOME=suite.config().folder),
+                          stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.PIPE, universal_newlines=True, timeout=30,
+                          pass_fds=(read_end,))
+    os.close(read_end)
+    check(proc.returncode == 0, 'the windows program ended with status %d' % proc.returncode)
+    check(proc.stderr.strip() == 'morrowby: the greeting speaks hand-over version 999, the '
+          'windows program version 1; no Setup button',
+          'not the one line naming both versions: %r' % proc.stderr)
 
 
 class StartedLater:

@@ -6,10 +6,12 @@ import configparser
 import os
 import shlex
 import shutil
+import socket
 import subprocess
 
-from harness import (Skip, case, check, expect_files_kept, expect_quiet_toolkit, ini_entries,
-                     kept_files, window_case)
+from harness import (Skip, case, check, expect_files_kept, expect_quiet_toolkit, expect_stopped,
+                     ini_entries, kept_files, stop_with_sigterm, window_case)
+from morrowby_run import Driver, RunResult
 from servers import wait_until
 
 # Control rectangles and window sizes in dialog units, as the window layouts give them.
@@ -228,6 +230,77 @@ def save_as(suite, manager):
     expected = ini_entries(before[1]) - {('morrowby', 'curfile', config.list_path)}
     expected |= {('morrowby', 'curfile', target), ('morrowby', 'homepath', config.folder)}
     check(entries == expected, 'the settings now hold %r' % sorted(entries - expected))
+
+
+@case('SIGTERM at the launch button, and in the Setup window, ends both programs, status 0')
+def sigterm_at_button_and_in_setup(suite):
+    for where in ('button', 'setup'):
+        notes = {}
+
+        def stop(driver, window, _):
+            if where == 'setup':
+                driver.click(window)
+                check(driver.setup_window(limit=10) is not None, 'no Setup window opened')
+            stop_with_sigterm(driver, notes)
+        result, _ = on_launch_window(suite, stop)
+        expect_stopped(result, notes)
+        print('    (%s: ended %.0f ms after SIGTERM)' % (where, 1000 * (result.ended - notes['sent'])))
+
+
+@case('a second --setup brings the open Setup window to the front and ends; a plain run '
+      'still greets')
+def second_setup(suite):
+    config = user_config(suite)
+    folder = os.path.join(suite.root, 'second-setup')
+    os.makedirs(folder, exist_ok=True)
+    env = suite.servers.env(XDG_CONFIG_HOME=config.folder)
+    notes = {}
+    # A Setup that crashed left its socket behind: nobody answers there any more.
+    private = os.path.join(env['XDG_RUNTIME_DIR'], 'morrowby')
+    os.makedirs(private, mode=0o700, exist_ok=True)
+    stale = socket.socket(socket.AF_UNIX)
+    if os.path.exists(os.path.join(private, 'setup.socket')):
+        os.unlink(os.path.join(private, 'setup.socket'))
+    stale.bind(os.path.join(private, 'setup.socket'))
+    stale.close()
+
+    def second_run(args):
+        proc = subprocess.Popen([suite.session.binary] + args, cwd=config.folder, env=env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+        suite.servers.track(proc.pid)
+        return proc
+
+    def act(driver):
+        first = driver.setup_window(limit=30)
+        check(first is not None, 'the first --setup showed no Setup window')
+        term, term_window = suite.terminal(folder, None)
+        try:
+            again = second_run(['--setup'])
+            wait_until(lambda: again.poll() is not None, 20)
+            setups = driver.xdotool('search', '--onlyvisible', '--name', '^Setup$').split()
+            notes['setups'] = len(setups)
+            if again.poll() is None:
+                again.kill()
+            notes['second_status'] = again.wait()
+            notes['raised'] = wait_until(lambda: driver.focused() == first[0], 10)
+            plain = second_run([])
+            seen = Driver(suite.servers.env(), plain, RunResult()).launch_window()
+            notes['plain_button'] = seen is not None
+            notes['plain_status'] = plain.wait(timeout=30)
+        finally:
+            term.terminate()
+            term.wait()
+        driver.click_control(first, SETUP_CLOSE)
+        notes['done'] = driver.elapsed()
+    result = suite.run(config, args=['--setup'], actions=[act], limit=90)
+    expect_ended_from_setup(result, notes)
+    check(notes['setups'] == 1, '%d Setup windows were open' % notes['setups'])
+    check(notes['second_status'] == 0, 'the second --setup did not end with status 0 (%r)' %
+          notes['second_status'])
+    check(notes['raised'], 'the open Setup window was not brought to the front')
+    check(notes['plain_button'] and notes['plain_status'] == 0,
+          'a plain run beside the open Setup window showed no launch button')
 
 
 @window_case('launch button clicked twice: the run ends after its two seconds')

@@ -9,7 +9,7 @@ import time
 import traceback
 
 from clip_alignment import AlignmentError, Clips, align
-from morrowby_run import Config, Session
+from morrowby_run import Config, Session, windows_program
 from recording import Recorder, Sound, same_sound
 from servers import WINDOW_MANAGERS, Servers, wait_until
 from sound_files import TONE_SECONDS, slot_frequency, slot_of_tone, write_slot_tones
@@ -117,6 +117,26 @@ def expect_files_kept(config, before, what='', blank_lines=False):
     check(after[0] == before[0], what + 'the list file changed')
     check(after[1] == before[1], '%sthe settings file changed beyond HomePath: %r became %r'
           % (what, before[1], after[1]))
+
+
+def stop_with_sigterm(driver, notes):
+    """SIGTERM to the greeting program alone, as a session manager sends it; notes the
+    windows program's process and the moment."""
+    notes['windows'] = windows_program(driver.proc.pid)
+    notes['sent'] = driver.elapsed()
+    os.kill(driver.proc.pid, signal.SIGTERM)
+
+
+def expect_stopped(result, notes, limit=2.0):
+    """The run ended soon after SIGTERM, with status 0 and its windows program gone.
+    (How soon exactly is the benchmark's business; the limit only tells "at once"
+    from "at the end of the song".)"""
+    check(result.status == 0, 'after SIGTERM the program did not end with status 0', result)
+    check(result.ended is not None and result.ended - notes['sent'] < limit,
+          'the program went on after SIGTERM', result)
+    check(notes['windows'] is not None, 'the windows program was not running', result)
+    check(not os.path.exists('/proc/%d' % notes['windows']),
+          'the windows program outlived the greeting', result)
 
 
 def ini_entries(data):

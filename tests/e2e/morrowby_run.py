@@ -115,7 +115,7 @@ class Session:
                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                     stderr=err)
         self.servers.track(proc.pid)
-        driver = Driver(self.servers.env(), proc, result, wrapped=bool(fake_time))
+        driver = Driver(self.servers.env(), proc, result)
         try:
             for action in actions:
                 action(driver)
@@ -132,6 +132,29 @@ class Session:
         return result
 
 
+def descendants(pid):
+    """The process ids below `pid`, nearest first."""
+    found, queue = [], [pid]
+    while queue:
+        children = subprocess.run(['pgrep', '-P', str(queue.pop(0))], stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL, universal_newlines=True).stdout.split()
+        found += [int(c) for c in children]
+        queue += [int(c) for c in children]
+    return found
+
+
+def windows_program(pid):
+    """The windows program started below `pid`, or None."""
+    for child in descendants(pid):
+        try:
+            with open('/proc/%d/comm' % child) as f:
+                if f.read().strip().startswith('morrowby-window'):
+                    return child
+        except OSError:
+            pass
+    return None
+
+
 def leave_at_launch(driver):
     window = driver.launch_window()
     if window is not None:
@@ -141,12 +164,11 @@ def leave_at_launch(driver):
 class Driver:
     """The program's windows seen from outside, and real input through XTEST."""
 
-    def __init__(self, env, proc, result, wrapped=False):
-        """`wrapped`: `proc` is faketime, which runs the program as its child."""
+    def __init__(self, env, proc, result):
         self.env = env
         self.proc = proc
         self.result = result
-        self._wrapped = wrapped
+        self._windows = None  # the windows program's process id, once seen
         self.watch_focus = False  # note the focused window at every look
         # Under a window manager, windows sit in frames, which xdotool miscounts.
         self.framed = '#' in subprocess.run(
@@ -187,11 +209,12 @@ class Driver:
         return [tuple(self._corrected(w)) + (title,) for w, title in zip(windows, lines)]
 
     def _program_pid(self):
-        if not self._wrapped:
-            return self.proc.pid
-        children = subprocess.run(['pgrep', '-P', str(self.proc.pid)], stdout=subprocess.PIPE,
-                                  stderr=subprocess.DEVNULL, universal_newlines=True).stdout.split()
-        return int(children[0]) if children else self.proc.pid
+        """The process whose windows are the run's: the windows program, which the
+        greeting starts (under faketime, one level further down); until it is there,
+        the process started."""
+        if self._windows is None:
+            self._windows = windows_program(self.proc.pid)
+        return self._windows if self._windows is not None else self.proc.pid
 
     def _corrected(self, window):
         """xdotool counts a window's offset in a window manager's frame twice; xwininfo

@@ -28,9 +28,9 @@ for f in bin/morrowby share/applications/morrowby.desktop share/morrowby/morrowb
   check "installed $f" test -s "$root/usr/$f"
 done
 check "program is executable" test -x "$root/usr/bin/morrowby"
-# With no display the installed program still loads its windows module (and finds
-# nowhere to show the button); without the module it would say it cannot load it.
-check "installed program finds its windows module" bash -c \
+# With no display the installed program still starts its windows program (which finds
+# nowhere to show the button); without it, it would say it cannot start it.
+check "installed program finds its windows program" bash -c \
   "env -u DISPLAY -u WAYLAND_DISPLAY XDG_CONFIG_HOME='$scratch/cfg' SDL_AUDIODRIVER=dummy \
    '$root/usr/bin/morrowby' 2>&1 | grep -q 'no display'"
 check "menu entry is valid" desktop-file-validate "$root/usr/share/applications/morrowby.desktop"
@@ -112,6 +112,7 @@ if [[ -s "$deb" ]]; then
     return $missing
   }
   check "package holds every installed file" holds_every_installed_file
+  check "package holds the windows program, off PATH" bash -c "find '$deb_root/usr/lib' -name morrowby-windows -perm -u+x | grep -q . && test ! -e '$deb_root/usr/bin/morrowby-windows'"
   check "package's manual page is compressed" test -s "$deb_root/usr/share/man/man1/morrowby.1.gz"
   copyright=$deb_root/usr/share/doc/morrowby/copyright
   check "package's copyright is machine-readable and names the clips' licence" bash -c \

@@ -1,6 +1,8 @@
 // Locating samples in a WAV image without trusting its lengths.
 #include "sound/wave_image.h"
 
+#include "sound/wave_file_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -53,6 +55,17 @@ TEST(WaveImageTest, RefusesWhatItCannotPlay) {
   EXPECT_FALSE(Parse(lying, &view));
   std::string cut = Image("ab", 2);
   EXPECT_FALSE(Parse(cut.substr(0, 30), &view));
+}
+
+// --output must not pass off a file with a clip missing as the announcement.
+TEST(WaveImageTest, TheWriterCountsEveryImageItCannotTake) {
+  WaveView format;
+  const std::string good = Image("ab", 2);
+  ASSERT_TRUE(Parse(good, &format));
+  WaveFileWriter writer(format);
+  for (const std::string& image : {good, Image("ab", 2, 3), std::string("RIFF"), good})
+    writer.PlayImage(reinterpret_cast<const uint8_t*>(image.data()), image.size());
+  EXPECT_EQ(writer.ImagesSkipped(), 2);
 }
 
 }  // namespace

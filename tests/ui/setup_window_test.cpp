@@ -10,6 +10,8 @@
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
 #include "tests/ui/window_test_support.h"
+#include "ui/setup_opener.h"
+#include "ui/single_setup.h"
 #include "ui/song_list_editor.h"
 
 namespace morrowby {
@@ -275,6 +277,22 @@ TEST_F(SetupWindowTest, CloseEndsTheProgramAndEscapeOnlyTheWindow) {
     EXPECT_FALSE(setup->IsModal());
   });
   EXPECT_FALSE(QuitRequested());
+}
+
+// Two editors of one file would each save their own stale copy over the other's.
+TEST_F(SetupWindowTest, WhileOneSetupIsOpenNoSecondOpensAndAfterwardsOneDoes) {
+  {
+    SingleSetup open_elsewhere;
+    ASSERT_TRUE(open_elsewhere.Owned());
+    OpenSetupWindow(nullptr);  // asks the holder, which cannot answer from here, and ends
+  }
+  bool opened = false;
+  testing::WhenReady([] { return RunningWindow(kSetupResource) != nullptr; }, [&] {
+    opened = true;
+    RunningWindow(kSetupResource)->SendCommand(kCmCancel);
+  });
+  OpenSetupWindow(nullptr);
+  EXPECT_TRUE(opened);
 }
 
 }  // namespace

@@ -39,9 +39,8 @@ class PromptDouble : public UserPrompts {
   ~PromptDouble() override { UsePrompts(nullptr); }
 
   // The next file dialog's answer; with none queued, a dialog is cancelled.
-  void Choose(const std::string& path) { answers.push_back({FileChoice::kChosen, path, 0}); }
-  void Cancel() { answers.push_back({FileChoice::kCancelled, "", 0}); }
-  void Fail(long code) { answers.push_back({FileChoice::kFailed, "", code}); }
+  void Choose(const std::string& path) { answers.push_back({FileChoice::kChosen, path}); }
+  void Cancel() { answers.push_back({FileChoice::kCancelled, ""}); }
   // The next question's answer; with none queued, a question is answered No.
   void Reply(bool yes) { replies.push_back(yes); }
 

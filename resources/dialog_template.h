@@ -1,11 +1,20 @@
 // Dialog layouts as data: what the program's windows hold, where, and in which font,
 // in dialog units (a quarter of the font's average character width across, an eighth
-// of its height down). One builder (dialog_builder.h) turns a template into controls.
+// of its height down). One builder (ui/dialog_builder.h) turns a template into
+// controls. No toolkit here: the layouts are plain data.
 #pragma once
 
 #include <vector>
 
 namespace morrowby {
+
+// The commands every window knows by the same id: its OK, its Cancel (also the Escape
+// key and the title bar's close box), and its Help.
+enum CommonCommand : int {
+  kCmOk = 1,
+  kCmCancel = 2,
+  kCmHelp = 9,
+};
 
 enum class ControlKind {
   kPushButton,

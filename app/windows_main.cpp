@@ -1,0 +1,108 @@
+// The windows program, morrowby-windows: started by the greeting program (never from
+// PATH), it runs the toolkit's side of a run on its one thread: the hidden main
+// window, the launch button once the hand-over says the sound has been heard, and the
+// Setup window. Exit status 0 on every path.
+#include <fcntl.h>
+#include <glib-unix.h>
+#include <gtk/gtk.h>
+#include <unistd.h>
+#include <wx/app.h>
+#include <wx/init.h>
+#include <wx/log.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/app.h"
+#include "app/hand_over.h"
+#include "app/main_window.h"
+#include "app/stop_signals.h"
+#include "sound/stop_request.h"
+#include "ui/dialog.h"
+
+namespace {
+
+// A stop that the windows cannot carry out in this time is carried out at once: no
+// write of a file can be under way then, since writes run on this thread, to their end.
+constexpr guint kStopBackstopMs = 400;
+
+void SettleEnvironment() {
+  // Wayland ignores where a window asks to be; the launch button must sit in the
+  // screen's corner, so GTK runs on X11 (XWayland) when one is there.
+  if (std::getenv("GDK_BACKEND") == nullptr && std::getenv("WAYLAND_DISPLAY") != nullptr &&
+      std::getenv("DISPLAY") != nullptr)
+    setenv("GDK_BACKEND", "x11", 0);
+  // The program draws nothing with OpenGL; without this GDK starts a GL driver just
+  // to choose visuals, which costs tens of milliseconds.
+  setenv("GDK_GL", "disable", 0);
+}
+
+gboolean EndNow(gpointer) {
+  _exit(0);
+}
+
+// From the main loop (or a modal one), never from the signal handler: the toolkit's
+// own dialogs (message boxes, file choosers) are answered as if cancelled, and the
+// program's quit request ends each of its modal runs in turn, then the main loop.
+gboolean OnStopSignal(gint, GIOCondition, gpointer) {
+  morrowby::DrainStopSignalFd();
+  if (!morrowby::StopRequested()) return G_SOURCE_CONTINUE;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* w = windows; w != nullptr; w = w->next)
+    if (GTK_IS_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
+      gtk_dialog_response(GTK_DIALOG(w->data), GTK_RESPONSE_DELETE_EVENT);
+  g_list_free(windows);
+  morrowby::PostQuitRequest();
+  wxTheApp->CallAfter([] { morrowby::PostQuitRequest(); });
+  g_timeout_add(kStopBackstopMs, &EndNow, nullptr);
+  return G_SOURCE_REMOVE;
+}
+
+void ReportNoToolkit(bool setup_at_once) {
+  const char* display = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const char* consequence =
+      setup_at_once ? "the Setup window cannot open" : "the Setup button is not shown";
+  if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0'))
+    std::fprintf(stderr, "morrowby: no display; %s\n", consequence);
+  else
+    std::fprintf(stderr, "morrowby: the toolkit could not start on display \"%s\"; %s\n",
+                 display != nullptr && *display != '\0' ? display : wayland, consequence);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Before any descriptor of our own is opened, which could take the channel's number.
+  const int flags = fcntl(morrowby::kHandOverFd, F_GETFL);
+  if (flags < 0) {
+    std::fprintf(stderr, "morrowby-windows: only morrowby starts this program\n");
+    return 0;
+  }
+  morrowby::InstallStopSignals(false);
+  const bool setup_at_once = argc > 1 && std::strcmp(argv[1], "--setup") == 0;
+  // Nothing the toolkit starts may hold the channel open.
+  fcntl(morrowby::kHandOverFd, F_SETFD, FD_CLOEXEC);
+  fcntl(morrowby::kHandOverFd, F_SETFL, flags | O_NONBLOCK);
+  SettleEnvironment();
+
+  morrowby::SetupAtOnce = setup_at_once;
+  wxApp::SetInstance(new morrowby::TApp(morrowby::kHandOverFd));
+  int wx_argc = 1;
+  bool started;
+  {
+    wxLogNull quiet;  // the reason is told below, in one line
+    started = wxEntryStart(wx_argc, argv);
+  }
+  if (!started) {
+    if (!morrowby::StopRequested()) ReportNoToolkit(setup_at_once);
+    return 0;
+  }
+  if (morrowby::StopSignalFd() >= 0)
+    g_unix_fd_add(morrowby::StopSignalFd(), G_IO_IN, &OnStopSignal, nullptr);
+  if (!morrowby::StopRequested() && wxTheApp->CallOnInit()) wxTheApp->OnRun();
+  wxTheApp->OnExit();
+  wxEntryCleanup();
+  return 0;
+}
