@@ -13,11 +13,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/app.h"
 #include "app/hand_over.h"
 #include "app/main_window.h"
 #include "app/stop_signals.h"
+#include "app/toolkit_files.h"
 #include "sound/stop_request.h"
 #include "ui/dialog.h"
 
@@ -87,6 +89,12 @@ int main(int argc, char** argv) {
   fcntl(morrowby::kHandOverFd, F_SETFL, flags | O_NONBLOCK);
   SettleEnvironment();
 
+  std::string unsafe;
+  if (!morrowby::ToolkitFilesSafe(&unsafe)) {
+    std::fprintf(stderr, "morrowby: %s, and the toolkit would wait on it; %s\n", unsafe.c_str(),
+                 setup_at_once ? "the Setup window cannot open" : "the Setup button is not shown");
+    return 0;
+  }
   morrowby::SetupAtOnce = setup_at_once;
   wxApp::SetInstance(new morrowby::TApp(morrowby::kHandOverFd));
   int wx_argc = 1;

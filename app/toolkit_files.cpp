@@ -1,0 +1,52 @@
+// Looking at GTK's start-up files without opening them.
+#include "app/toolkit_files.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "store/paths.h"
+
+namespace morrowby {
+namespace {
+
+constexpr off_t kMaxBytes = off_t{1} << 20;
+
+// GTK 3's settings files, the user's first, and the user's style sheet.
+std::vector<std::string> ToolkitFiles() {
+  std::vector<std::string> files = {ConfigFolder() + "/gtk-3.0/settings.ini",
+                                    ConfigFolder() + "/gtk-3.0/gtk.css"};
+  const char* dirs = std::getenv("XDG_CONFIG_DIRS");
+  std::string list = dirs != nullptr && *dirs != '\0' ? dirs : "/etc/xdg";
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    const std::size_t colon = list.find(':', start);
+    const std::string dir = list.substr(start, colon - start);
+    if (!dir.empty() && dir[0] == '/') files.push_back(dir + "/gtk-3.0/settings.ini");
+    if (colon == std::string::npos) break;
+    start = colon + 1;
+  }
+  files.push_back("/etc/gtk-3.0/settings.ini");
+  return files;
+}
+
+}  // namespace
+
+bool ToolkitFilesSafe(std::string* why) {
+  for (const std::string& file : ToolkitFiles()) {
+    struct stat st;
+    if (stat(file.c_str(), &st) != 0) continue;
+    if (!S_ISREG(st.st_mode)) {
+      *why = file + " is not a regular file";
+      return false;
+    }
+    if (st.st_size > kMaxBytes) {
+      *why = file + " is larger than 1 MiB";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace morrowby
