@@ -29,9 +29,22 @@ void Send(int fd, const std::string& bytes) {
 
 }  // namespace
 
-void Greet(SoundService& sound, bool sound_wanted, int hand_over_fd) {
+void Greet(SoundService& sound, bool sound_wanted, const std::function<int()>& start_windows) {
+  int hand_over_fd = -1;
+  bool started = false;
+  const auto start = [&] {
+    if (started || StopRequested()) return;
+    started = true;
+    hand_over_fd = start_windows();
+  };
+  if (!sound_wanted) start();  // the toolkit loads while the list is read
   const StartUpTime time = PrepareRun();
-  if (sound_wanted && !StopRequested()) MakeGreetingSound(sound, time);
+  if (sound_wanted && !StopRequested()) {
+    sound.WhenDeviceOpens(start);
+    MakeGreetingSound(sound, time);
+    sound.WhenDeviceOpens(nullptr);
+  }
+  start();  // no sound needed the device
   // Final now: the serial position, if any, has been advanced and saved.
   Send(hand_over_fd, EncodeHandOver({time, SongList, CurrentListPath}));
   // The launch button must never be on screen while a sound is still heard.

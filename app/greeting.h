@@ -4,15 +4,21 @@
 // hand-over to the windows program (app/hand_over.h).
 #pragma once
 
+#include <functional>
+
 #include "sound/sound_service.h"
 
 namespace morrowby {
 
 // Runs the greeting. Without `sound_wanted` (a run that opens the Setup window at
-// once) only the steps that need no window run. The state goes into `hand_over_fd`
-// once it is final, and kSoundEnded once the sound has been heard; -1, or a reader
-// that has gone, is no reason to stop. Returns early, with nothing more played, once
-// a stop has been requested.
-void Greet(SoundService& sound, bool sound_wanted, int hand_over_fd);
+// once) only the steps that need no window run. `start_windows` starts the windows
+// program and returns the hand-over's descriptor (-1 when there is none); it is
+// called once: at once for a run without sound, else as soon as the sound device
+// has opened (so that loading the toolkit does not delay the first sample), or when
+// the sound has been made without one. The state goes into the hand-over once it is
+// final, and kSoundEnded once the sound has been heard; a reader that has gone is no
+// reason to stop. Returns early, with nothing more played and no windows started,
+// once a stop has been requested.
+void Greet(SoundService& sound, bool sound_wanted, const std::function<int()>& start_windows);
 
 }  // namespace morrowby

@@ -1,6 +1,7 @@
 // The greeting program, morrowby: the run up to the launch button on one thread, with
-// no toolkit. For a run that shows a window it starts the windows program at once, so
-// that wx and GTK load while the sound plays, and hands the run over to it
+// no toolkit. For a run that shows a window it starts the windows program as soon as
+// the sound device is open (at once for --setup), so that wx and GTK load while the
+// sound plays without delaying its start, and hands the run over to it
 // (app/hand_over.h). The exit status is 0 on every path but an --output file that
 // cannot be written: a greeter that fails must not disturb the log-in.
 #include <signal.h>
@@ -27,13 +28,16 @@ int main(int argc, char** argv) {
   const bool setup_at_once = command.kind == morrowby::RunKind::kSetup;
 
   morrowby::WindowsLauncher windows;
-  std::string why;
-  if (!windows.Start(argv[0], setup_at_once, &why))
-    std::fprintf(stderr, "morrowby: cannot start its windows (%s); %s\n", why.c_str(),
-                 setup_at_once ? "the Setup window cannot open" : "no Setup button");
+  const auto start_windows = [&]() {
+    std::string why;
+    if (!windows.Start(argv[0], setup_at_once, &why))
+      std::fprintf(stderr, "morrowby: cannot start its windows (%s); %s\n", why.c_str(),
+                   setup_at_once ? "the Setup window cannot open" : "no Setup button");
+    return windows.HandOverFd();
+  };
   {
     const auto sound = morrowby::MakeDeviceSoundService();
-    morrowby::Greet(*sound, !setup_at_once, windows.HandOverFd());
+    morrowby::Greet(*sound, !setup_at_once, start_windows);
   }
   windows.WaitForEnd();
   return 0;

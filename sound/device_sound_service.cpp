@@ -80,6 +80,10 @@ class DeviceSoundService final : public SoundService {
 
   void Drain() override { output_.Drain(); }
 
+  void WhenDeviceOpens(std::function<void()> callback) override {
+    output_.WhenOpened(std::move(callback));
+  }
+
  private:
   bool PlayFile(const std::string& path) {
     SoundFileReader reader;

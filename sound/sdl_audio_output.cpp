@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -138,6 +139,8 @@ class AudioOutput::Device {
 
   void NameStream(const std::string& name) { stream_name_ = name; }
 
+  void WhenOpened(std::function<void()> callback) { when_opened_ = std::move(callback); }
+
  private:
   // Opens the device that plays: each driver in turn, round after round until the
   // deadline, since at log-in the sound server may come up after the program.
@@ -185,6 +188,7 @@ class AudioOutput::Device {
     }
     audio_up_ = true;
     SDL_PauseAudioDevice(device_, 0);
+    Settled();
     return true;
   }
 
@@ -199,6 +203,15 @@ class AudioOutput::Device {
                  kOpenDeadlineSeconds, tried);
     gave_up_ = true;
     ring_.Reset();  // no consumer runs
+    Settled();
+  }
+
+  // The device is open, or will not be: whoever waited for that is told, once.
+  void Settled() {
+    if (!when_opened_) return;
+    const std::function<void()> callback = std::move(when_opened_);
+    when_opened_ = nullptr;
+    callback();
   }
 
   // Told to stop: what is queued is dropped, and every later write is refused.
@@ -310,6 +323,7 @@ class AudioOutput::Device {
 
   const Clock::time_point open_deadline_;
   std::string stream_name_ = "Morrowby";
+  std::function<void()> when_opened_;
   bool alsa_quieted_ = false;
   bool audio_up_ = false;
   bool gave_up_ = false;
@@ -331,6 +345,10 @@ bool AudioOutput::Write(const PcmFormat& format, const void* data, std::size_t b
 PcmFormat AudioOutput::FormatInUse() const { return device_->FormatInUse(); }
 void AudioOutput::NameStream(const std::string& name) { device_->NameStream(name); }
 void AudioOutput::EndRequest() { device_->EndRequest(); }
+
+void AudioOutput::WhenOpened(std::function<void()> callback) {
+  device_->WhenOpened(std::move(callback));
+}
 void AudioOutput::Drain() { device_->Drain(); }
 bool AudioOutput::Usable() const { return device_->Usable(); }
 

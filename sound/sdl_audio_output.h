@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -51,6 +52,10 @@ class AudioOutput {
   // Returns when everything written has been played, then lets the device go; a later
   // write opens it again.
   void Drain();
+
+  // Runs `callback` once, on the writing thread, right after the device has opened or
+  // the sound has been given up; an empty one forgets the last.
+  void WhenOpened(std::function<void()> callback);
 
   // False once no device could be opened in the wait, the device stopped or a stop
   // was requested; every later write is refused at once, so the run never waits twice.

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace morrowby {
@@ -33,6 +34,14 @@ class SoundService {
 
   // Returns when the last sample queued has been heard.
   virtual void Drain() = 0;
+
+  // Runs `callback` once, on the requesting thread, as soon as the device is open and
+  // its first samples are on their way, or the sound has been given up; an empty one
+  // forgets the last. The greeting starts the windows program then, so that loading
+  // the toolkit never competes with opening the sound. Without a device: at once.
+  virtual void WhenDeviceOpens(std::function<void()> callback) {
+    if (callback) callback();
+  }
 };
 
 }  // namespace morrowby

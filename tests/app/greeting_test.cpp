@@ -68,7 +68,7 @@ class WatchedSound : public testing::FakeSound {
 TEST_F(GreetingTest, SerialRunHandsOverTheSavedPositionBeforeTheEndOfTheSound) {
   UseList(kModeSerial, 0);
   WatchedSound sound([this] { return Read(); });
-  Greet(sound, true, fds_[1]);
+  Greet(sound, true, [this] { return fds_[1]; });
   EXPECT_EQ(sound.requests, (std::vector<std::string>{"song:/one.wav", "drain"}));
   // While the sound is heard the windows have the state but not its end.
   EXPECT_EQ(sound.seen_at_drain, HandOverReader::kHasState);
@@ -81,7 +81,7 @@ TEST_F(GreetingTest, SerialRunHandsOverTheSavedPositionBeforeTheEndOfTheSound) {
 TEST_F(GreetingTest, SetupRunPlaysNothingAndHandsOverAtOnce) {
   UseList(kModeRandom, 0);
   testing::FakeSound sound;
-  Greet(sound, false, fds_[1]);
+  Greet(sound, false, [this] { return fds_[1]; });
   EXPECT_TRUE(sound.requests.empty());
   EXPECT_EQ(Read(), HandOverReader::kEnded);
   EXPECT_EQ(reader_.State().list.SlotText(1), "/one.wav");
@@ -93,7 +93,7 @@ TEST_F(GreetingTest, AWindowsProgramThatHasGoneDoesNotStopTheGreeting) {
   close(fds_[0]);
   fds_[0] = -1;
   testing::FakeSound sound;
-  Greet(sound, true, fds_[1]);
+  Greet(sound, true, [this] { return fds_[1]; });
   EXPECT_EQ(sound.requests.back(), "drain");
 }
 
