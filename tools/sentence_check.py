@@ -343,8 +343,8 @@ def main():
     args = ap.parse_args()
     sets = args.sets or ["now=%s" % os.path.join(ROOT, "build", "morrowby")]
     results = []
-    for spec in sets:
-        label, _, rest = spec.partition("=")
+    for given in sets:
+        label, _, rest = given.partition("=")
         program, _, clips = rest.partition("@")
         clips = clips or os.path.join(ROOT, "resources", "clips")
         if args.keep:
