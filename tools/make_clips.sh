@@ -15,14 +15,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 extra=/etc/apt/sources.list.d/morrowby-clips-contrib.sources
 debian=/etc/apt/sources.list.d/debian.sources
 
-missing=""
-for pkg in rhvoice rhvoice-english sox python3; do
-    status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
-    case "$status" in
-        *" installed") ;;
-        *) missing="$missing $pkg" ;;
-    esac
-done
+missing=$("$here/missing-packages.sh" rhvoice rhvoice-english sox python3)
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo

@@ -14,14 +14,7 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 
-missing=""
-for pkg in pocketsphinx pocketsphinx-en-us faketime sox python3 python3-numpy; do
-    status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
-    case "$status" in
-        *" installed") ;;
-        *) missing="$missing $pkg" ;;
-    esac
-done
+missing=$("$here/missing-packages.sh" pocketsphinx pocketsphinx-en-us faketime sox python3 python3-numpy)
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
