@@ -128,11 +128,7 @@ class AudioOutput::Device {
     if (gave_up_) return;
     FlushConverter();
     EndRequest();
-    if (device_ == 0) return;
-    WaitUntilPlayed();
-    // Nothing else plays in this run: let the device go, so that waiting for the
-    // launch button costs no CPU. Closing lets the server play out what it holds.
-    Close();
+    if (device_ != 0) WaitUntilPlayed();
   }
 
   bool Usable() const { return !gave_up_; }

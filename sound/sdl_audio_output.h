@@ -49,8 +49,9 @@ class AudioOutput {
   // Ends a request: a sound too short to have started the device starts it now.
   void EndRequest();
 
-  // Returns when everything written has been played, then lets the device go; a later
-  // write opens it again.
+  // Returns when everything written has been played. The device stays open (closing
+  // it can take a device period, and whoever waits for the sound to end should not
+  // wait for that too) until the output is destroyed.
   void Drain();
 
   // Runs `callback` once, on the writing thread, right after the device has opened or
