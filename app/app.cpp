@@ -14,8 +14,7 @@ TApp::TApp(int hand_over_fd) : hand_over_fd_(hand_over_fd) {
 
 bool TApp::OnInit() {
   auto* window = new TWndw(hand_over_fd_);
-  SetTopWindow(window);
-  window->Show();
+  SetTopWindow(window);  // never shown: see TWndw
   window->SetupWindow();
   return true;
 }

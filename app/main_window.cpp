@@ -56,9 +56,12 @@ TWndw::TWndw(int hand_over_fd)
   Bind(wxEVT_MENU, &TWndw::OnCommand, this);
   Bind(wxEVT_BUTTON, &TWndw::OnCommand, this);
   Bind(wxEVT_CLOSE_WINDOW, &TWndw::OnClose, this);
-  // Listed on the task bar, but never the window that typing goes to: at log-in the
-  // user's keys stay with the window they were typing into.
+  // Never shown (no manager guarantees that a window placed off screen stays unseen:
+  // a tiling one puts it in the middle), and never the window that typing goes to,
+  // should a manager map it after all. It is still the parent of the launch and
+  // Setup windows.
   NeverTakeFocus(this);
+  NoteLaunchTime(this);
 }
 
 void TWndw::SetupWindow() { timer0_.StartOnce(kStartUpDelayMs); }
@@ -114,7 +117,11 @@ void TWndw::LaunchTimer() {
   // nothing to decide, and the run is ending anyway.
   if (LaunchWindow == nullptr || !LaunchWindow->IsModal()) return;
   LaunchWindow->SendCommand(kCmOk);
-  if (SetupRequested != 0) OpenSetupWindow(this);
+  // Wanted, the Setup window takes the focus from the launch window, which goes only
+  // then (its run ends after the Setup window's): were it gone first, the manager
+  // would hand the focus back to another program before the Setup window came.
+  if (SetupRequested != 0) OpenSetupWindow(this, LaunchWindow);
+  LaunchWindow->CloseWindow(kCmCancel);
   PostQuitRequest();
 }
 

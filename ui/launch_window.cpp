@@ -26,7 +26,8 @@ bool TDlg4::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
 void TDlg4::CmOk() {
   auto* button = dynamic_cast<wxToggleButton*>(FindWindow(LaunchIds::kButton));
   SetupRequested = (button != nullptr && button->GetValue()) ? 1 : 0;
-  CloseWindow(kCmCancel);
+  // Wanted, the Setup window opens first, and the main window ends this one after it.
+  if (SetupRequested == 0) CloseWindow(kCmCancel);
 }
 
 }  // namespace morrowby

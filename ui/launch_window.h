@@ -15,7 +15,8 @@ class TDlg4 : public TDialog {
  public:
   explicit TDlg4(wxWindow* parent, int resource_id = kLaunchResource);
 
-  // kCmOk, sent by the main window when the two seconds are over.
+  // kCmOk, sent by the main window when the two seconds are over: sets
+  // SetupRequested, and ends the window unless the Setup window is wanted.
   void CmOk();
 
  protected:

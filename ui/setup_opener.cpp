@@ -3,10 +3,11 @@
 
 #include "ui/single_setup.h"
 #include "ui/setup_window.h"
+#include "ui/window_manager.h"
 
 namespace morrowby {
 
-void OpenSetupWindow(wxWindow* main_window) {
+void OpenSetupWindow(wxWindow* main_window, wxTopLevelWindow* leaving) {
   SingleSetup single;
   if (!single.Owned()) {
     // Another run's Setup window edits the same files: that one comes to the front.
@@ -14,6 +15,7 @@ void OpenSetupWindow(wxWindow* main_window) {
     return;
   }
   TDlg2* setup = new TDlg2(main_window);
+  ActivateOnMap(setup, leaving);
   single.RaiseOnRequest(setup);
   setup->Execute();
   setup->Destroy();

@@ -33,16 +33,93 @@ void DropTakeFocus(GdkWindow* gdk) {
   XFree(protocols);
 }
 
+guint32 launch_time = 0;  // UI thread only
+
 guint32 LastUserTime(GtkWindow* gtk) {
   GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(gtk));
   if (!GDK_IS_X11_DISPLAY(display)) return GDK_CURRENT_TIME;
   const guint32 time = gdk_x11_display_get_user_time(display);
-  return time != 0 ? time : GDK_CURRENT_TIME;
+  if (time != 0) return time;
+  return launch_time != 0 ? launch_time : GDK_CURRENT_TIME;
+}
+
+// A window mapped with no input of ours yet carries the launch time, which the
+// toolkit would leave unset; a manager may take an unset time as "do not focus".
+void MarkUserTime(GtkWindow* gtk) {
+  GdkWindow* gdk = gtk_widget_get_window(GTK_WIDGET(gtk));
+  const guint32 time = LastUserTime(gtk);
+  if (gdk != nullptr && GDK_IS_X11_WINDOW(gdk) && time != GDK_CURRENT_TIME)
+    gdk_x11_window_set_user_time(gdk, time);
+}
+
+// Whether a manager runs that activates windows on request; with none, nothing will
+// give a new window the focus, and waiting for it would be in vain.
+bool ManagerActivates(GtkWidget* widget) {
+  GdkScreen* screen = gtk_widget_get_screen(widget);
+  return GDK_IS_X11_SCREEN(screen) &&
+         gdk_x11_screen_supports_net_wm_hint(screen,
+                                             gdk_atom_intern_static_string("_NET_ACTIVE_WINDOW"));
 }
 #else
 void DropTakeFocus(GdkWindow*) {}
 guint32 LastUserTime(GtkWindow*) { return GDK_CURRENT_TIME; }
+void MarkUserTime(GtkWindow*) {}
+bool ManagerActivates(GtkWidget*) { return false; }
 #endif
+
+// How long the window that goes waits for its successor's focus at most.
+constexpr guint kSuccessionWaitMs = 1000;
+
+// The window that goes when its successor has the focus; owned by the successor's
+// widget (object data), so it dies with it.
+struct Succession {
+  GtkWidget* leaving;
+  guint wait = 0;
+};
+
+void HideLeaving(Succession* s) {
+  if (s->leaving != nullptr) gtk_widget_hide(s->leaving);
+  s->leaving = nullptr;
+  if (s->wait != 0) g_source_remove(s->wait), s->wait = 0;
+}
+
+void ForgetSuccession(gpointer data) {
+  auto* s = static_cast<Succession*>(data);
+  if (s->wait != 0) g_source_remove(s->wait);
+  delete s;
+}
+
+constexpr char kSuccessionKey[] = "morrowby-succession";
+
+Succession* SuccessionOf(GtkWidget* widget) {
+  return static_cast<Succession*>(g_object_get_data(G_OBJECT(widget), kSuccessionKey));
+}
+
+gboolean OnSuccessorFocused(GtkWidget* widget, GdkEvent*, gpointer) {
+  if (Succession* s = SuccessionOf(widget)) HideLeaving(s);
+  return FALSE;
+}
+
+gboolean OnSuccessionWaitOver(gpointer data) {
+  if (Succession* s = SuccessionOf(GTK_WIDGET(data))) {
+    s->wait = 0;
+    HideLeaving(s);
+  }
+  return G_SOURCE_REMOVE;
+}
+
+gboolean OnActivatingMap(GtkWidget* widget, GdkEvent*, gpointer) {
+  gtk_window_present_with_time(GTK_WINDOW(widget), LastUserTime(GTK_WINDOW(widget)));
+  Succession* s = SuccessionOf(widget);
+  if (s == nullptr || s->leaving == nullptr) return FALSE;
+  if (!ManagerActivates(widget) || gtk_window_has_toplevel_focus(GTK_WINDOW(widget))) {
+    HideLeaving(s);
+  } else if (s->wait == 0) {
+    s->wait = g_timeout_add_full(G_PRIORITY_DEFAULT, kSuccessionWaitMs, &OnSuccessionWaitOver,
+                                 g_object_ref(widget), g_object_unref);
+  }
+  return FALSE;
+}
 
 void AppearWithoutFocus(GtkWindow* gtk) {
   // Not focused on mapping (_NET_WM_USER_TIME 0), and no input hint until clicked.
@@ -105,6 +182,29 @@ void KeepPlacement(wxTopLevelWindow* window, const wxPoint& where) {
 void ActivateWindow(wxTopLevelWindow* window) {
   GtkWindow* gtk = GtkOf(window);
   gtk_window_present_with_time(gtk, LastUserTime(gtk));
+}
+
+void NoteLaunchTime(wxTopLevelWindow* window) {
+#ifdef GDK_WINDOWING_X11
+  GtkWidget* widget = GTK_WIDGET(GtkOf(window));
+  gtk_widget_realize(widget);
+  GdkWindow* gdk = gtk_widget_get_window(widget);
+  if (gdk != nullptr && GDK_IS_X11_WINDOW(gdk)) launch_time = gdk_x11_get_server_time(gdk);
+#else
+  (void)window;
+#endif
+}
+
+void ActivateOnMap(wxTopLevelWindow* window, wxTopLevelWindow* leaving) {
+  GtkWindow* gtk = GtkOf(window);
+  gtk_widget_realize(GTK_WIDGET(gtk));
+  MarkUserTime(gtk);
+  if (leaving != nullptr) {
+    g_object_set_data_full(G_OBJECT(gtk), kSuccessionKey,
+                           new Succession{GTK_WIDGET(GtkOf(leaving))}, &ForgetSuccession);
+    g_signal_connect(gtk, "focus-in-event", G_CALLBACK(OnSuccessorFocused), nullptr);
+  }
+  g_signal_connect(gtk, "map-event", G_CALLBACK(OnActivatingMap), nullptr);
 }
 
 }  // namespace morrowby

@@ -28,4 +28,18 @@ void KeepPlacement(wxTopLevelWindow* window, const wxPoint& where);
 // so that a manager's focus-stealing prevention lets it through.
 void ActivateWindow(wxTopLevelWindow* window);
 
+// Takes the display server's clock now as the run's launch time: the time of "the
+// user's last input" while this program has had none (a run started for its Setup
+// window from a terminal), later than anything the user did before starting it. Call
+// once at start, with a window that exists (realized) but need not be shown.
+void NoteLaunchTime(wxTopLevelWindow* window);
+
+// Once `window` is mapped it is made active as of the user's last input; `leaving`
+// (which may be null) is hidden only when `window` has the focus, or after a short
+// wait for a manager that gives it none, so that no manager hands the focus to
+// another program in between. `leaving` is hidden below the toolkit's wrapper: a
+// modal run it is in goes on until it is ended as usual. Call before `window` is
+// first shown; `leaving` must outlive `window`.
+void ActivateOnMap(wxTopLevelWindow* window, wxTopLevelWindow* leaving);
+
 }  // namespace morrowby

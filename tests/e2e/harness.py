@@ -5,6 +5,7 @@ import re
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 import traceback
 
@@ -56,12 +57,22 @@ def register_window_cases():
 
 
 def _under(manager, function):
+    """The case under `manager`, with a terminal focused, as at a real log-in:
+    suite.term is (its process, its window, the folder its shell runs in)."""
     def run(suite):
         try:
             suite.servers.use_window_manager(manager)
         except RuntimeError as why:
             raise Skip(str(why))
-        function(suite, manager)
+        folder = tempfile.mkdtemp(prefix='term-', dir=suite.root)
+        term, window = suite.terminal(folder, manager)
+        suite.term = (term, window, folder)
+        try:
+            function(suite, manager)
+        finally:
+            suite.term = None
+            term.terminate()
+            term.wait()
     return run
 
 
@@ -223,6 +234,7 @@ class Suite:
         self.tones = write_slot_tones(self.songs)
         self._configs = 0
         self.placements = {}  # window title -> frame corner with no window manager
+        self.term = None  # a window case's focused terminal (harness._under)
         self.pipewires = 0  # PipeWire servers started so far, each in a folder of its own
         self._references = {}
         self._clips = None

@@ -69,6 +69,7 @@ class RunResult:
         self.launch_seen = None  # seconds from spawn to the launch window on screen
         self.ended = None       # seconds from spawn to exit
         self.setup_seen = False  # a window titled "Setup" was on screen
+        self.main_seen = False  # the main window ("Daychime"), never shown, was mapped
         self.windows_seen = ''  # xdotool's last account of its windows, for failures
         self.focus = []  # (seconds, focused window) at each look, when the driver is asked
 
@@ -238,12 +239,13 @@ class Driver:
         launch = None
         for window in self._visible_windows():
             wid, x, y, width, height, title = window
-            # The main window sits off screen; the launch window is the small untitled
-            # one in the top-left corner.
+            # The launch window is the small untitled one in the top-left corner.
             if (x, y) == (0, 0) and 0 < width < 400 and 0 < height < 200 and not title:
                 launch = window
             if title == 'Setup':
                 self.result.setup_seen = True
+            if title == 'Daychime':
+                self.result.main_seen = True
         if launch and self.result.launch_seen is None:
             self.result.launch_seen = self.elapsed()
         return launch

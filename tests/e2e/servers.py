@@ -23,6 +23,10 @@ WINDOW_MANAGERS = {
     'openbox': (['openbox', '--sm-disable'], 'openbox'),
     'xfwm4': (['{bus}', 'xfwm4', '--compositor=off', '--sm-client-disable'], 'xfwm4'),
     'mutter': (['{bus}', 'mutter', '--x11', '--replace', '--sm-disable'], 'mutter'),
+    # A tiling manager: dialogs float, placed where they ask to be.
+    'i3': (['i3', '-c', os.path.join(os.path.dirname(os.path.abspath(__file__)), 'i3.config')],
+           'i3'),
+    'icewm': (['icewm'], 'icewm'),
     'mutter-wayland': (['{bus}', 'mutter', '--headless', '--wayland', '--virtual-monitor',
                         '1280x800', '--wayland-display=' + WAYLAND_DISPLAY, '--sm-disable'],
                        'mutter'),
