@@ -126,6 +126,29 @@ def setup_close(suite, manager):
     expect_files_kept(config, before)
 
 
+@window_case('--setup from the focused terminal: Setup opens active at the top-left; Escape '
+             'ends the run, files kept')
+def setup_at_once(suite, manager):
+    config = user_config(suite)
+    before = kept_files(config)
+    notes = {}
+
+    def act(driver):
+        setup = driver.setup_window(limit=30)
+        check(setup is not None, '--setup showed no Setup window')
+        notes['frame'] = driver.frame_origin(setup)
+        if manager:
+            check(driver.wait_active(setup, managed=True), 'the Setup window opened without '
+                  'the focus (focus %s, active %s)' % (driver.focused(), driver.active()))
+        escape_key(driver, setup, manager)
+        notes['done'] = driver.elapsed()
+    result = suite.run(config, args=['--setup'], actions=[act])
+    expect_ended_from_setup(result, notes)
+    check(notes['frame'] == (0, 0), 'the Setup window, frame included, is not in the top-left '
+          'corner: %r' % (notes['frame'],))
+    expect_files_kept(config, before)
+
+
 @window_case('Date words cancelled with Escape, Setup active again; Setup cancelled with '
              'Escape ends the run, files kept')
 def setup_escape(suite, manager):

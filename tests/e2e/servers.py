@@ -21,7 +21,7 @@ _DROPPED = ('WAYLAND_DISPLAY', 'GDK_BACKEND', 'SDL_AUDIODRIVER', 'AUDIODEV', 'FA
 WAYLAND_DISPLAY = 'morrowby-wayland'
 WINDOW_MANAGERS = {
     'openbox': (['openbox', '--sm-disable'], 'openbox'),
-    'xfwm4': (['{bus}', 'xfwm4', '--compositor=off', '--sm-client-disable'], 'xfwm4'),
+    'xfwm4': (['{bus}', 'xfwm4', '--compositor=on', '--sm-client-disable'], 'xfwm4'),
     'mutter': (['{bus}', 'mutter', '--x11', '--replace', '--sm-disable'], 'mutter'),
     # A tiling manager: dialogs float, placed where they ask to be.
     'i3': (['i3', '-c', os.path.join(os.path.dirname(os.path.abspath(__file__)), 'i3.config')],
