@@ -138,6 +138,20 @@ void OnLeftDown(wxMouseEvent& event) {
   gtk_window_present_with_time(gtk, gtk_get_current_event_time());
 }
 
+// A window that is never focused would be drawn in the toolkit's backdrop look, where
+// a button's label is greyed as if it were disabled.
+// The look is mended once the toolkit has passed the state on to the window's
+// controls (which it does after this signal), and before the window is next drawn.
+gboolean DropBackdrop(gpointer widget) {
+  gtk_widget_unset_state_flags(GTK_WIDGET(widget), GTK_STATE_FLAG_BACKDROP);
+  return G_SOURCE_REMOVE;
+}
+
+void OnStateFlagsChanged(GtkWidget* widget, GtkStateFlags, gpointer) {
+  if (gtk_widget_get_state_flags(widget) & GTK_STATE_FLAG_BACKDROP)
+    g_idle_add_full(G_PRIORITY_HIGH_IDLE, &DropBackdrop, g_object_ref(widget), g_object_unref);
+}
+
 struct Placement {
   int x;
   int y;
@@ -170,6 +184,8 @@ void NeverTakeFocus(wxTopLevelWindow* window) {
 
 void TakeFocusWhenClicked(wxTopLevelWindow* window) {
   AppearWithoutFocus(GtkOf(window));
+  g_signal_connect(GtkOf(window), "state-flags-changed", G_CALLBACK(OnStateFlagsChanged),
+                   nullptr);
   window->Bind(wxEVT_LEFT_DOWN, &OnLeftDown);
   for (wxWindow* child : window->GetChildren()) child->Bind(wxEVT_LEFT_DOWN, &OnLeftDown);
 }

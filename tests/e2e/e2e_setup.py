@@ -427,6 +427,7 @@ def typing_kept(suite, manager):
         check(window is not None, 'the launch window never showed')
         driver.type_to_focus('touch button-time\n')
         notes['launch'] = window
+        notes['ink'] = driver.darkest(window)
         if manager:
             order = driver.stacking()
             notes['above'] = (window[0] in order and term_window in order and
@@ -437,6 +438,10 @@ def typing_kept(suite, manager):
     check(not result.main_seen, 'the main window "Daychime" was on screen', result)
     check(not result.sound.silent, 'nothing played', result)
     check(not result.setup_seen, 'the typing opened the Setup window', result)
+    # Unfocused, the button must not look disabled: the toolkit's greyed "backdrop"
+    # label is lighter than this.
+    check(notes['ink'] is not None and notes['ink'] < 0x60, 'the launch button\'s label is '
+          'drawn grey (darkest level %r), as if disabled' % notes['ink'])
     elsewhere = [(round(t, 2), w) for t, w in result.focus if w != term_window]
     check(not elsewhere, 'the focus left the terminal (%s): %s' % (term_window, elsewhere[:5]),
           result)

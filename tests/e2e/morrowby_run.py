@@ -316,6 +316,14 @@ class Driver:
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                               universal_newlines=True).stdout
 
+    def darkest(self, window):
+        """The darkest grey level (0-255) drawn in `window`: its label's ink."""
+        pixels = subprocess.run(['import', '-silent', '-window', str(window[0]), '-depth', '8',
+                                 'gray:-'],
+                                env=self.env, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL).stdout
+        return min(pixels) if pixels else None
+
     def transient_for(self, window):
         """The window `window` is transient for (WM_TRANSIENT_FOR), or None."""
         out = self.property(window, 'WM_TRANSIENT_FOR')
