@@ -7,7 +7,8 @@ program (no tracing code in it): the milliseconds from its execve to
                       carries the first samples
   first buffer        the first write of 1 kB or more on that socket
   toolkit up          its connect to the X server's socket
-  main window shown   the first MapWindow request it sends there
+  first window shown  the first MapWindow request it sends there (the launch window;
+                      the main window is never shown)
 
 The greeting runs on its own thread from the top of the program, so the sound phases
 and the toolkit phases overlap.
@@ -21,7 +22,7 @@ import subprocess
 
 TRACED = 'execve,connect,openat,write,writev,sendmsg,sendto'
 PHASES = ('settings read', 'song opened', 'device open', 'first buffer', 'toolkit up',
-          'main window shown')
+          'first window shown')
 LARGE = 1024
 MAP_WINDOW = 8
 
@@ -124,7 +125,7 @@ def phases(log, song, settings, sound_socket):
                     found['first buffer'] = when
                     found['device open'] = sound_fds[fd]
     if x_requests.mapped_at is not None:
-        found['main window shown'] = x_requests.mapped_at
+        found['first window shown'] = x_requests.mapped_at
     return {name: 1000 * (when - start) for name, when in found.items()}
 
 
