@@ -436,6 +436,8 @@ def typing_kept(suite, manager):
     result = suite.run(config, actions=[act])
     suite.expect_windowed_end(result)
     check(not result.main_seen, 'the main window "Daychime" was on screen', result)
+    check(result.launch_first_at == (0, 0), 'the launch window was first seen at %r, then '
+          'moved to the corner' % (result.launch_first_at,), result)
     check(not result.sound.silent, 'nothing played', result)
     check(not result.setup_seen, 'the typing opened the Setup window', result)
     # Unfocused, the button must not look disabled: the toolkit's greyed "backdrop"

@@ -67,6 +67,7 @@ class RunResult:
         self.stderr = ''
         self.sound = None       # recording.Sound of everything the run sent to the sink
         self.launch_seen = None  # seconds from spawn to the launch window on screen
+        self.launch_first_at = None  # where the launch window was first seen
         self.ended = None       # seconds from spawn to exit
         self.setup_seen = False  # a window titled "Setup" was on screen
         self.main_seen = False  # the main window ("Daychime"), never shown, was mapped
@@ -240,8 +241,11 @@ class Driver:
         for window in self._visible_windows():
             wid, x, y, width, height, title = window
             # The launch window is the small untitled one in the top-left corner.
-            if (x, y) == (0, 0) and 0 < width < 400 and 0 < height < 200 and not title:
-                launch = window
+            if 0 < width < 400 and 0 < height < 200 and not title:
+                if self.result.launch_first_at is None:
+                    self.result.launch_first_at = (x, y)
+                if (x, y) == (0, 0):
+                    launch = window
             if title == 'Setup':
                 self.result.setup_seen = True
             if title == 'Daychime':
