@@ -21,6 +21,8 @@
 #include <string>
 #include <thread>
 
+#include "ui/window_manager.h"
+
 namespace morrowby {
 namespace {
 
@@ -53,17 +55,17 @@ bool SocketAddress(const std::string& path, sockaddr_un* address) {
 }
 
 // What lets the window manager raise the holder's window for this run: the
-// launcher's start-up id, else the time of this run's last user input.
+// launcher's start-up id, else the time of this run's last user input, or of its
+// launch (the holder's own times are older than the input that started this run).
 std::string ActivationOfThisRun() {
 #ifdef GDK_WINDOWING_X11
   GdkDisplay* display = gdk_display_get_default();
   if (display != nullptr && GDK_IS_X11_DISPLAY(display)) {
     const gchar* id = gdk_x11_display_get_startup_notification_id(display);
     if (id != nullptr && *id != '\0') return std::string("id ") + id;
-    return "time " + std::to_string(gdk_x11_display_get_user_time(display));
   }
 #endif
-  return "time 0";
+  return "time " + std::to_string(LastInputTime());
 }
 
 void Raise(GtkWindow* window, const std::string& request) {

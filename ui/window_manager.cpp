@@ -35,9 +35,9 @@ void DropTakeFocus(GdkWindow* gdk) {
 
 guint32 launch_time = 0;  // UI thread only
 
-guint32 LastUserTime(GtkWindow* gtk) {
-  GdkDisplay* display = gtk_widget_get_display(GTK_WIDGET(gtk));
-  if (!GDK_IS_X11_DISPLAY(display)) return GDK_CURRENT_TIME;
+guint32 LastUserTime() {
+  GdkDisplay* display = gdk_display_get_default();
+  if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) return GDK_CURRENT_TIME;
   const guint32 time = gdk_x11_display_get_user_time(display);
   if (time != 0) return time;
   return launch_time != 0 ? launch_time : GDK_CURRENT_TIME;
@@ -47,7 +47,7 @@ guint32 LastUserTime(GtkWindow* gtk) {
 // toolkit would leave unset; a manager may take an unset time as "do not focus".
 void MarkUserTime(GtkWindow* gtk) {
   GdkWindow* gdk = gtk_widget_get_window(GTK_WIDGET(gtk));
-  const guint32 time = LastUserTime(gtk);
+  const guint32 time = LastUserTime();
   if (gdk != nullptr && GDK_IS_X11_WINDOW(gdk) && time != GDK_CURRENT_TIME)
     gdk_x11_window_set_user_time(gdk, time);
 }
@@ -62,7 +62,7 @@ bool ManagerActivates(GtkWidget* widget) {
 }
 #else
 void DropTakeFocus(GdkWindow*) {}
-guint32 LastUserTime(GtkWindow*) { return GDK_CURRENT_TIME; }
+guint32 LastUserTime() { return GDK_CURRENT_TIME; }
 void MarkUserTime(GtkWindow*) {}
 bool ManagerActivates(GtkWidget*) { return false; }
 #endif
@@ -109,7 +109,7 @@ gboolean OnSuccessionWaitOver(gpointer data) {
 }
 
 gboolean OnActivatingMap(GtkWidget* widget, GdkEvent*, gpointer) {
-  gtk_window_present_with_time(GTK_WINDOW(widget), LastUserTime(GTK_WINDOW(widget)));
+  gtk_window_present_with_time(GTK_WINDOW(widget), LastUserTime());
   Succession* s = SuccessionOf(widget);
   if (s == nullptr || s->leaving == nullptr) return FALSE;
   if (!ManagerActivates(widget) || gtk_window_has_toplevel_focus(GTK_WINDOW(widget))) {
@@ -197,7 +197,7 @@ void KeepPlacement(wxTopLevelWindow* window, const wxPoint& where) {
 
 void ActivateWindow(wxTopLevelWindow* window) {
   GtkWindow* gtk = GtkOf(window);
-  gtk_window_present_with_time(gtk, LastUserTime(gtk));
+  gtk_window_present_with_time(gtk, LastUserTime());
 }
 
 void NoteLaunchTime(wxTopLevelWindow* window) {
@@ -222,5 +222,7 @@ void ActivateOnMap(wxTopLevelWindow* window, wxTopLevelWindow* leaving) {
   }
   g_signal_connect(gtk, "map-event", G_CALLBACK(OnActivatingMap), nullptr);
 }
+
+uint32_t LastInputTime() { return LastUserTime(); }
 
 }  // namespace morrowby

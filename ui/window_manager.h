@@ -4,6 +4,8 @@
 // same calls hold and change nothing that is seen.
 #pragma once
 
+#include <cstdint>
+
 #include <wx/gdicmn.h>
 #include <wx/toplevel.h>
 
@@ -34,6 +36,10 @@ void ActivateWindow(wxTopLevelWindow* window);
 // window from a terminal), later than anything the user did before starting it. Call
 // once at start, with a window that exists (realized) but need not be shown.
 void NoteLaunchTime(wxTopLevelWindow* window);
+
+// The display server's time of the user's last input to this program, else the run's
+// launch time (NoteLaunchTime); 0 when neither is known.
+uint32_t LastInputTime();
 
 // Once `window` is mapped it is made active as of the user's last input; `leaving`
 // (which may be null) is hidden only when `window` has the focus, or after a short
