@@ -14,6 +14,7 @@
 #include "ui/help_windows.h"
 #include "ui/icons.h"
 #include "ui/launch_window.h"
+#include "ui/layer_shell.h"
 #include "ui/setup_opener.h"
 #include "ui/window_manager.h"
 
@@ -59,6 +60,7 @@ TWndw::TWndw(int hand_over_fd)
   // Listed on the task bar, but never the window that typing goes to: at log-in the
   // user's keys stay with the window they were typing into.
   NeverTakeFocus(this);
+  KeepOutOfSight(this);
 }
 
 void TWndw::SetupWindow() { timer0_.StartOnce(kStartUpDelayMs); }

@@ -1,0 +1,65 @@
+// Layer surfaces through gtk-layer-shell. The keyboard is handed over on the first
+// click: exclusively, because a compositor focuses an "on demand" surface only on a
+// click that comes after the surface asked for it, and that would be a second click.
+#include "ui/layer_shell.h"
+
+#include <gtk-layer-shell/gtk-layer-shell.h>
+#include <gtk/gtk.h>
+#ifdef GDK_WINDOWING_WAYLAND
+#include <gdk/gdkwayland.h>
+#endif
+
+namespace morrowby {
+namespace {
+
+GtkWindow* GtkOf(wxTopLevelWindow* window) { return GTK_WINDOW(window->GetHandle()); }
+
+// Anchored to the top and left edges, at `x`, `y` from them; other surfaces' reserved
+// zones (a panel's) do not push it aside, so the corner is the screen's own.
+void Anchor(GtkWindow* gtk, GtkLayerShellLayer layer, int x, int y) {
+  gtk_layer_init_for_window(gtk);
+  gtk_layer_set_namespace(gtk, "morrowby");
+  gtk_layer_set_layer(gtk, layer);
+  gtk_layer_set_anchor(gtk, GTK_LAYER_SHELL_EDGE_TOP, TRUE);
+  gtk_layer_set_anchor(gtk, GTK_LAYER_SHELL_EDGE_LEFT, TRUE);
+  gtk_layer_set_margin(gtk, GTK_LAYER_SHELL_EDGE_LEFT, x);
+  gtk_layer_set_margin(gtk, GTK_LAYER_SHELL_EDGE_TOP, y);
+  gtk_layer_set_exclusive_zone(gtk, -1);
+  gtk_layer_set_keyboard_mode(gtk, GTK_LAYER_SHELL_KEYBOARD_MODE_NONE);
+}
+
+void OnLeftDown(wxMouseEvent& event) {
+  event.Skip();  // the click goes on to the control
+  wxWindow* top = wxGetTopLevelParent(static_cast<wxWindow*>(event.GetEventObject()));
+  if (top == nullptr) return;
+  GtkWindow* gtk = GTK_WINDOW(top->GetHandle());
+  if (gtk_layer_get_keyboard_mode(gtk) == GTK_LAYER_SHELL_KEYBOARD_MODE_NONE)
+    gtk_layer_set_keyboard_mode(gtk, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
+}
+
+}  // namespace
+
+bool LayerShellInUse() {
+#ifdef GDK_WINDOWING_WAYLAND
+  return GDK_IS_WAYLAND_DISPLAY(gdk_display_get_default()) && gtk_layer_is_supported();
+#else
+  return false;
+#endif
+}
+
+bool PinToCorner(wxTopLevelWindow* window) {
+  if (!LayerShellInUse()) return false;
+  Anchor(GtkOf(window), GTK_LAYER_SHELL_LAYER_TOP, 0, 0);
+  window->Bind(wxEVT_LEFT_DOWN, &OnLeftDown);
+  for (wxWindow* child : window->GetChildren()) child->Bind(wxEVT_LEFT_DOWN, &OnLeftDown);
+  return true;
+}
+
+bool KeepOutOfSight(wxTopLevelWindow* window) {
+  if (!LayerShellInUse()) return false;
+  const wxPoint where = window->GetPosition();
+  Anchor(GtkOf(window), GTK_LAYER_SHELL_LAYER_BACKGROUND, where.x, where.y);
+  return true;
+}
+
+}  // namespace morrowby
