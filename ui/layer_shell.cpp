@@ -1,6 +1,7 @@
-// Layer surfaces through gtk-layer-shell. The keyboard is handed over on the first
-// click: exclusively, because a compositor focuses an "on demand" surface only on a
-// click that comes after the surface asked for it, and that would be a second click.
+// Layer surfaces through gtk-layer-shell. After the first click the launch window
+// takes the keyboard "on demand": it has it from that click on, and gives it up when
+// the user clicks elsewhere. Compositors of the protocol's versions before 4 know
+// only the exclusive kind, held until the window closes two seconds later at most.
 #include "ui/layer_shell.h"
 
 #include <gtk-layer-shell/gtk-layer-shell.h>
@@ -33,8 +34,11 @@ void OnLeftDown(wxMouseEvent& event) {
   wxWindow* top = wxGetTopLevelParent(static_cast<wxWindow*>(event.GetEventObject()));
   if (top == nullptr) return;
   GtkWindow* gtk = GTK_WINDOW(top->GetHandle());
-  if (gtk_layer_get_keyboard_mode(gtk) == GTK_LAYER_SHELL_KEYBOARD_MODE_NONE)
-    gtk_layer_set_keyboard_mode(gtk, GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
+  if (gtk_layer_get_keyboard_mode(gtk) != GTK_LAYER_SHELL_KEYBOARD_MODE_NONE) return;
+  constexpr guint kOnDemandSince = 4;
+  gtk_layer_set_keyboard_mode(gtk, gtk_layer_get_protocol_version() >= kOnDemandSince
+                                       ? GTK_LAYER_SHELL_KEYBOARD_MODE_ON_DEMAND
+                                       : GTK_LAYER_SHELL_KEYBOARD_MODE_EXCLUSIVE);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ bool LayerShellInUse();
 
 // Makes `window` a surface of the top layer, its outer corner at the screen's top-left
 // corner, above every ordinary window. It takes no keys when it appears, so typing
-// goes on where it was; a left click in it gives it the keyboard until it closes.
+// goes on where it was; a left click in it gives it the keyboard (Escape cancels it).
 // Call after its controls exist.
 bool PinToCorner(wxTopLevelWindow* window);
 

@@ -412,7 +412,7 @@ def typing_kept(suite, manager):
         if manager in COMPOSITOR_PLACES:
             # Seen by its pixels over the focused terminal, which fills the screen.
             notes['above'] = notes['listed'] = True
-            notes['strays'] = driver.strays()
+            notes['strays'] = driver.strays(window)
         elif manager:
             order = driver.stacking()
             notes['above'] = (window[0] in order and term_window in order and

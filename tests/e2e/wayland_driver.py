@@ -284,13 +284,11 @@ class WaylandDriver(Driver):
         self.result.windows_seen = repr(windows)
         return windows
 
-    def strays(self):
-        """(x, y, width, height) of the pixels anywhere on the screen that belong to
-        none of the terminal, the program's windows in the tree, and the launch window
-        (a box in the corner); None when there are none."""
+    def strays(self, launch):
+        """The box (x, y, width, height) holding every pixel on the screen that is
+        neither the terminal's nor in the `launch` window; None when there is none."""
         width, height = self.sway.size
-        covered = [w[1:5] for w in self._visible_windows()]
-        return foreign_box(screen_pixels(self.wenv, 0, 0, width, height), covered)
+        return foreign_box(screen_pixels(self.wenv, 0, 0, width, height), [launch[1:5]])
 
     def frame_origin(self, window):
         if window[0] == LAYER:
