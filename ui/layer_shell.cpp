@@ -45,7 +45,11 @@ void OnLeftDown(wxMouseEvent& event) {
 
 bool LayerShellInUse() {
 #ifdef GDK_WINDOWING_WAYLAND
-  return GDK_IS_WAYLAND_DISPLAY(gdk_display_get_default()) && gtk_layer_is_supported();
+  // Asked of GDK's own list of the compositor's globals: gtk_layer_is_supported()
+  // would print a warning where the answer is no.
+  GdkDisplay* display = gdk_display_get_default();
+  return GDK_IS_WAYLAND_DISPLAY(display) &&
+         gdk_wayland_display_query_registry(display, "zwlr_layer_shell_v1");
 #else
   return false;
 #endif

@@ -5,6 +5,7 @@ keys through wtype.
 
 The screen is a terminal whose every colour is TERMINAL_COLOUR, so that any other
 pixel belongs to a window of the program."""
+import contextlib
 import glob
 import json
 import os
@@ -371,3 +372,25 @@ class WaylandDriver(Driver):
     def transient_for(self, window):
         """Sway's tree does not tell a window's parent."""
         return None
+
+
+@contextlib.contextmanager
+def seatless_weston(servers):
+    """weston on its headless back end, which has no seat: no keyboard, no pointer,
+    nobody to answer a window. Yields the name of its display."""
+    name = 'morrowby-seatless'
+    with open(os.path.join(servers.root, 'weston.log'), 'ab') as log:
+        proc = subprocess.Popen(['weston', '--backend=headless-backend.so', '--socket=' + name,
+                                 '--idle-time=0'], env=servers.env(DISPLAY=None),
+                                stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+    servers.track(proc.pid)
+    try:
+        # A listening socket: connections made from now on are answered in turn.
+        wait_until(lambda: proc.poll() is not None or
+                   os.path.exists(os.path.join(servers.run_dir, name)), 20, 0.05)
+        if proc.poll() is not None or not os.path.exists(os.path.join(servers.run_dir, name)):
+            raise RuntimeError('weston did not start; see %s/weston.log' % servers.root)
+        yield name
+    finally:
+        proc.terminate()
+        proc.wait()
