@@ -1,7 +1,7 @@
 """The program's windows on sway, seen and driven from outside, as morrowby_run.Driver
 does it on X: the windows in sway's tree through swaymsg, the layer surfaces (not in
-the tree) by their pixels through grim, clicks through a virtual pointer of our own,
-keys through wtype.
+the tree) by their pixels through grim, clicks and named keys through a virtual
+pointer and keyboard of our own, text through wtype.
 
 The screen is a terminal whose every colour is TERMINAL_COLOUR, so that any other
 pixel belongs to a window of the program."""
@@ -265,13 +265,12 @@ class Sway:
 
 
 class WaylandDriver(Driver):
-    """Driver's account of windows and input for a run on sway (servers.Sway)."""
+    """Driver's account of windows and input for a run on sway (Sway)."""
 
     def __init__(self, sway, env, proc, result):
         self.sway = sway
         self.wenv = sway.env(env)
         super().__init__(env, proc, result)
-        self.framed = True
 
     def _visible_windows(self):
         """The program's windows in the tree, with a layer surface found by its pixels
@@ -312,10 +311,14 @@ class WaylandDriver(Driver):
         # Out of the way of the pixels looked at (and hidden there soon after).
         self.sway.devices.move(self.sway.size[0] - 1, self.sway.size[1] - 1)
 
-    def press_key(self, window, key):
+    def _focus(self, window):
+        """Gives a window of the tree the keyboard, as a user's click would."""
         if window[0] != LAYER:
             self.swaymsg('[con_id=%d] focus' % window[0])
             wait_until(lambda: self.focused() == window[0], 5)
+
+    def press_key(self, window, key):
+        self._focus(window)
         self.key_to_focus(key)
 
     def key_to_focus(self, key):
@@ -329,8 +332,7 @@ class WaylandDriver(Driver):
                 self._wtype('-d', '10', line)
 
     def type_text(self, window, text):
-        self.swaymsg('[con_id=%d] focus' % window[0])
-        wait_until(lambda: self.focused() == window[0], 5)
+        self._focus(window)
         self.type_to_focus(text)
 
     def _wtype(self, *args):
