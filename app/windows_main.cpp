@@ -57,23 +57,18 @@ gboolean OnStopSignal(gint, GIOCondition, gpointer) {
   return G_SOURCE_REMOVE;
 }
 
-bool OnWayland() {
-  const char* backend = std::getenv("GDK_BACKEND");
-  return backend != nullptr && std::strcmp(backend, "wayland") == 0;
-}
-
 void ReportNoToolkit(const char* consequence) {
   const char* display = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0'))
+  const char* backend = std::getenv("GDK_BACKEND");
+  const bool x11_named = display != nullptr && *display != '\0';
+  const bool wayland_named = wayland != nullptr && *wayland != '\0';
+  const bool on_wayland = backend != nullptr && std::strcmp(backend, "wayland") == 0;
+  if (!x11_named && !wayland_named)
     std::fprintf(stderr, "morrowby: no display; %s\n", consequence);
   else
     std::fprintf(stderr, "morrowby: the toolkit could not start on display \"%s\"; %s\n",
-                 (OnWayland() && wayland != nullptr && *wayland != '\0') ||
-                         display == nullptr || *display == '\0'
-                     ? wayland
-                     : display,
-                 consequence);
+                 wayland_named && (on_wayland || !x11_named) ? wayland : display, consequence);
 }
 
 }  // namespace
