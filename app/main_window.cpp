@@ -145,7 +145,7 @@ void TWndw::CmProgramDetails() { ShowHelpWindow(this, kProgramDetailsResource); 
 void TWndw::CmInitialSettingUp() { ShowHelpWindow(this, kInitialSettingUpResource); }
 
 void TWndw::OnClose(wxCloseEvent& event) {
-  // Closed from the task bar: end the run the orderly way.
+  // A close request (from the session, say): end the run the orderly way.
   if (event.CanVeto()) event.Veto();
   PostQuitRequest();
 }

@@ -1,4 +1,4 @@
-// TWndw, the main window: never seen (out of sight at -100, -100), it carries the
+// TWndw, the main window: never shown (placed out of sight too), it carries the
 // windows program's run. The greeting program took the start-up time, loaded the song
 // list and plays the sound; timer 0 (10 ms) reads its hand-over until the sound has
 // been heard, takes the song list from it and offers the launch button; timer 1 (2 s)

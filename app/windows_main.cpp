@@ -16,6 +16,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/display_choice.h"
 #include "app/hand_over.h"
 #include "app/main_window.h"
 #include "app/stop_signals.h"
@@ -30,11 +31,6 @@ namespace {
 constexpr guint kStopBackstopMs = 400;
 
 void SettleEnvironment() {
-  // Wayland ignores where a window asks to be; the launch button must sit in the
-  // screen's corner, so GTK runs on X11 (XWayland) when one is there.
-  if (std::getenv("GDK_BACKEND") == nullptr && std::getenv("WAYLAND_DISPLAY") != nullptr &&
-      std::getenv("DISPLAY") != nullptr)
-    setenv("GDK_BACKEND", "x11", 0);
   // The program draws nothing with OpenGL; without this GDK starts a GL driver just
   // to choose visuals, which costs tens of milliseconds.
   setenv("GDK_GL", "disable", 0);
@@ -61,16 +57,18 @@ gboolean OnStopSignal(gint, GIOCondition, gpointer) {
   return G_SOURCE_REMOVE;
 }
 
-void ReportNoToolkit(bool setup_at_once) {
+void ReportNoToolkit(const char* consequence) {
   const char* display = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  const char* consequence =
-      setup_at_once ? "the Setup window cannot open" : "the Setup button is not shown";
-  if ((display == nullptr || *display == '\0') && (wayland == nullptr || *wayland == '\0'))
+  const char* backend = std::getenv("GDK_BACKEND");
+  const bool x11_named = display != nullptr && *display != '\0';
+  const bool wayland_named = wayland != nullptr && *wayland != '\0';
+  const bool on_wayland = backend != nullptr && std::strcmp(backend, "wayland") == 0;
+  if (!x11_named && !wayland_named)
     std::fprintf(stderr, "morrowby: no display; %s\n", consequence);
   else
     std::fprintf(stderr, "morrowby: the toolkit could not start on display \"%s\"; %s\n",
-                 display != nullptr && *display != '\0' ? display : wayland, consequence);
+                 wayland_named && (on_wayland || !x11_named) ? wayland : display, consequence);
 }
 
 }  // namespace
@@ -88,11 +86,17 @@ int main(int argc, char** argv) {
   fcntl(morrowby::kHandOverFd, F_SETFD, FD_CLOEXEC);
   fcntl(morrowby::kHandOverFd, F_SETFL, flags | O_NONBLOCK);
   SettleEnvironment();
+  const char* consequence =
+      setup_at_once ? "the Setup window cannot open" : "the Setup button is not shown";
 
-  std::string unsafe;
-  if (!morrowby::ToolkitFilesSafe(&unsafe)) {
-    std::fprintf(stderr, "morrowby: %s, and the toolkit would wait on it; %s\n", unsafe.c_str(),
-                 setup_at_once ? "the Setup window cannot open" : "the Setup button is not shown");
+  std::string unusable;
+  if (!morrowby::ChooseDisplay(&unusable)) {
+    std::fprintf(stderr, "morrowby: %s; %s\n", unusable.c_str(), consequence);
+    return 0;
+  }
+  if (!morrowby::ToolkitFilesSafe(&unusable)) {
+    std::fprintf(stderr, "morrowby: %s, and the toolkit would wait on it; %s\n",
+                 unusable.c_str(), consequence);
     return 0;
   }
   morrowby::SetupAtOnce = setup_at_once;
@@ -104,7 +108,7 @@ int main(int argc, char** argv) {
     started = wxEntryStart(wx_argc, argv);
   }
   if (!started) {
-    if (!morrowby::StopRequested()) ReportNoToolkit(setup_at_once);
+    if (!morrowby::StopRequested()) ReportNoToolkit(consequence);
     return 0;
   }
   if (morrowby::StopSignalFd() >= 0)

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <vector>
 
+#include <gtk/gtk.h>
 #include <wx/app.h>
 
 #include "resources/dialog_layouts.h"
@@ -18,6 +19,11 @@ std::vector<TDialog*>& ModalRuns() {
   static std::vector<TDialog*> runs;
   return runs;
 }
+
+// False on a display with no seat (no keyboard, no pointer), which nobody can answer
+// a window on, and where GTK's modal run, looking for the seat's pointer to release,
+// would crash.
+bool HasSeat() { return gdk_display_get_default_seat(gdk_display_get_default()) != nullptr; }
 
 bool quit_requested = false;
 bool main_loop_told = false;
@@ -72,7 +78,7 @@ TDialog::~TDialog() {
 
 int TDialog::Execute() {
   SetupWindow();
-  if (quit_requested) return kCmCancel;
+  if (quit_requested || !HasSeat()) return kCmCancel;
   ModalRuns().push_back(this);
   const int code = ShowModal();
   std::vector<TDialog*>& runs = ModalRuns();

@@ -4,6 +4,7 @@
 
 #include <wx/tglbtn.h>
 
+#include "ui/layer_shell.h"
 #include "ui/window_manager.h"
 
 namespace morrowby {
@@ -18,7 +19,8 @@ const CommandEntry<TDlg4> kCommands[] = {
 
 TDlg4::TDlg4(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {
   // It appears while the user may be typing elsewhere: it takes no keys until clicked.
-  TakeFocusWhenClicked(this);
+  if (!PinToCorner(this)) TakeFocusWhenClicked(this);
+  KeepActiveLook(this);
 }
 
 bool TDlg4::HandleCommand(int id) { return Dispatch(this, kCommands, id); }

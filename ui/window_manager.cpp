@@ -60,7 +60,13 @@ bool ManagerActivates(GtkWidget* widget) {
          gdk_x11_screen_supports_net_wm_hint(screen,
                                              gdk_atom_intern_static_string("_NET_ACTIVE_WINDOW"));
 }
+
+bool OnX11(GtkWidget* widget) {
+  GdkWindow* gdk = gtk_widget_get_window(widget);
+  return gdk != nullptr && GDK_IS_X11_WINDOW(gdk);
+}
 #else
+bool OnX11(GtkWidget*) { return false; }
 void DropTakeFocus(GdkWindow*) {}
 guint32 LastUserTime() { return GDK_CURRENT_TIME; }
 void MarkUserTime(GtkWindow*) {}
@@ -109,7 +115,12 @@ gboolean OnSuccessionWaitOver(gpointer data) {
 }
 
 gboolean OnActivatingMap(GtkWidget* widget, GdkEvent*, gpointer) {
-  gtk_window_present_with_time(GTK_WINDOW(widget), LastUserTime());
+  // Once: presenting a window maps it again where the display is Wayland's, and
+  // there a compositor activates a new window by its own rules anyway.
+  g_signal_handlers_disconnect_by_func(widget, reinterpret_cast<gpointer>(&OnActivatingMap),
+                                       nullptr);
+  if (OnX11(widget))
+    gtk_window_present_with_time(GTK_WINDOW(widget), LastUserTime());
   Succession* s = SuccessionOf(widget);
   if (s == nullptr || s->leaving == nullptr) return FALSE;
   if (!ManagerActivates(widget) || gtk_window_has_toplevel_focus(GTK_WINDOW(widget))) {
@@ -184,10 +195,13 @@ void NeverTakeFocus(wxTopLevelWindow* window) {
 
 void TakeFocusWhenClicked(wxTopLevelWindow* window) {
   AppearWithoutFocus(GtkOf(window));
-  g_signal_connect(GtkOf(window), "state-flags-changed", G_CALLBACK(OnStateFlagsChanged),
-                   nullptr);
   window->Bind(wxEVT_LEFT_DOWN, &OnLeftDown);
   for (wxWindow* child : window->GetChildren()) child->Bind(wxEVT_LEFT_DOWN, &OnLeftDown);
+}
+
+void KeepActiveLook(wxTopLevelWindow* window) {
+  g_signal_connect(GtkOf(window), "state-flags-changed", G_CALLBACK(OnStateFlagsChanged),
+                   nullptr);
 }
 
 void KeepPlacement(wxTopLevelWindow* window, const wxPoint& where) {

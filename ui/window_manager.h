@@ -18,10 +18,14 @@ void NeverTakeFocus(wxTopLevelWindow* window);
 
 // The window appears without the focus, so whoever had it keeps it and typing goes on
 // there (as with a desktop notification). The first left click in the window gives
-// it the focus, and keys reach it from then on. Unfocused, it keeps its active look
-// (never the greyed "backdrop" one, which looks disabled). Call before it is first
-// shown, after its controls exist.
+// it the focus, and keys reach it from then on. Call before it is first shown, after
+// its controls exist.
 void TakeFocusWhenClicked(wxTopLevelWindow* window);
+
+// Unfocused, the window keeps its active look, never the toolkit's greyed "backdrop"
+// one, in which a button looks disabled: for a window that is meant to be clicked
+// while another program has the focus.
+void KeepActiveLook(wxTopLevelWindow* window);
 
 // Once the window is on screen, its outer top-left corner (the frame included) is put
 // at `where` in screen pixels, whatever place the window manager chose for it.

@@ -24,6 +24,7 @@ from morrowby_run import LIST_BYTES, Session, serial_position, windows_program
 from recording import Recorder
 from servers import PipeWire, missing_tools, wait_until
 from sound_files import BAD_SONGS, write_tone
+from wayland_driver import seatless_weston
 
 
 def random_slot(n, seconds):
@@ -150,7 +151,8 @@ def settings_file(suite):
         check(line in lines, 'the line %r was lost: %r' % (line, lines))
 
 
-@case('without a display, or on one that fails, the song still plays whole, with one line of notice')
+@case('without a display, on one that fails, or on one with no seat, the song still plays whole, '
+      'with one line of notice')
 def no_display(suite):
     config = suite.config()
     config.write_list(suite.tones[:1])
@@ -164,6 +166,16 @@ def no_display(suite):
     check(result.status == 0, 'the program did not end with status 0', result)
     check(result.stderr.strip() == 'morrowby: the toolkit could not start on display ":4242"; '
           'the Setup button is not shown', 'expected the one line naming the display', result)
+    # Nor is a Wayland display with no seat, where nobody can press the button.
+    if missing_tools('weston'):
+        raise Skip('weston is not installed, for a display with no seat')
+    with seatless_weston(suite.servers) as wayland:
+        result = suite.run(config, DISPLAY=None, WAYLAND_DISPLAY=wayland)
+    check(result.status == 0, 'with no seat, the program did not end with status 0', result)
+    suite.expect_tone(result, 0, 'with no seat: ')
+    check(result.stderr.strip() == 'morrowby: the Wayland display "%s" has no seat (no keyboard, '
+          'no pointer); the Setup button is not shown' % wayland,
+          'expected the one line about the seat', result)
 
 
 @case('without a sound server the launch window still follows')

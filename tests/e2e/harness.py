@@ -325,6 +325,8 @@ class Suite:
         """An xterm running a shell in `folder`, over the screen's top-left corner (where
         the launch window comes), given the keyboard focus as a user would have it;
         returns its process and its window id."""
+        if manager == 'sway':
+            return self.servers.sway.terminal(folder)
         term = subprocess.Popen(['xterm', '-T', 'mbterm', '-geometry', '60x8+0+0', '-e', 'sh'],
                                 cwd=folder, env=self.servers.env(), stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

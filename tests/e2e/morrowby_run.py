@@ -117,13 +117,17 @@ class Session:
                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                     stderr=err)
         self.servers.track(proc.pid)
-        driver = Driver(self.servers.env(), proc, result)
+        driver = Driver.on(self.servers, proc, result)
         try:
             for action in actions:
                 action(driver)
             driver.watch_until_exit(limit)
         finally:
             if proc.poll() is None:
+                # A case that failed half-way: its windows must not stay for the next.
+                windows = windows_program(proc.pid)
+                if windows is not None:
+                    os.kill(windows, 9)
                 proc.kill()
             proc.wait()
         result.sound = Sound(self.recorder.read(start, self.recorder.settle()))
@@ -165,6 +169,14 @@ def leave_at_launch(driver):
 
 class Driver:
     """The program's windows seen from outside, and real input through XTEST."""
+
+    @staticmethod
+    def on(servers, proc, result):
+        """The driver for the servers' display: sway's own while it runs."""
+        if servers.sway:
+            from wayland_driver import WaylandDriver
+            return WaylandDriver(servers.sway, servers.env(), proc, result)
+        return Driver(servers.env(), proc, result)
 
     def __init__(self, env, proc, result):
         self.env = env

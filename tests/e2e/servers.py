@@ -13,11 +13,18 @@ _DROPPED = ('WAYLAND_DISPLAY', 'GDK_BACKEND', 'SDL_AUDIODRIVER', 'AUDIODEV', 'FA
             'LD_PRELOAD', 'XDG_DATA_HOME', 'XDG_CONFIG_HOME', 'XAUTHORITY', 'DBUS_SESSION_BUS_ADDRESS')
 
 
+def start_sway(servers):
+    """sway beside the X server; see wayland_driver.Sway."""
+    from wayland_driver import Sway
+    return Sway(servers)
+
+
 # The window managers the window cases run under, besides none at all: how each is
 # started on the private X server (`{bus}` marks one that wants a D-Bus session bus),
 # and the start of the name it gives itself (_NET_WM_NAME of its check window).
 # "mutter-wayland" is GNOME's Wayland session: Mutter as a headless Wayland
-# compositor with its own X server, Xwayland, which the program then uses.
+# compositor with its own X server, Xwayland, which the program then uses. "sway" is
+# a Wayland compositor of its own, beside the X server, started by a function.
 WAYLAND_DISPLAY = 'morrowby-wayland'
 WINDOW_MANAGERS = {
     'openbox': (['openbox', '--sm-disable'], 'openbox'),
@@ -30,6 +37,7 @@ WINDOW_MANAGERS = {
     'mutter-wayland': (['{bus}', 'mutter', '--headless', '--wayland', '--virtual-monitor',
                         '1280x800', '--wayland-display=' + WAYLAND_DISPLAY, '--sm-disable'],
                        'mutter'),
+    'sway': (start_sway, 'sway'),
 }
 
 
@@ -58,6 +66,7 @@ class Servers:
         self._wm_procs = []
         self._xvfb_display = None  # while Xwayland stands in for Xvfb
         self._wayland_env = {}
+        self.sway = None  # while sway runs
 
     def track(self, pid):
         with open(os.path.join(self.root, 'pids'), 'a') as f:
@@ -129,11 +138,16 @@ class Servers:
         """Runs window manager `name` (None: none) on the X server, ending any other
         first. Raises RuntimeError when it cannot run here."""
         if name == self.window_manager:
+            if self.sway:
+                self.sway.terminal()
             return
         self._stop_window_manager()
         if name is None:
             return
         command, wm_name = WINDOW_MANAGERS[name]
+        if callable(command):
+            self._start_compositor(command, name)
+            return
         program = command[1] if command[0] == '{bus}' else command[0]
         if shutil.which(program) is None:
             raise RuntimeError(name + ' is not installed')
@@ -153,6 +167,18 @@ class Servers:
                           self.running_window_manager().lower().startswith(wm_name), 20, 0.1):
             self._stop_window_manager()
             raise RuntimeError('%s did not start; see %s/%s.log' % (name, self.root, name))
+        self.window_manager = name
+
+    def _start_compositor(self, start, name):
+        """A Wayland compositor of its own, which the program reaches beside the X
+        server's DISPLAY, as in a Wayland session with Xwayland."""
+        try:
+            self.sway = start(self)
+            self.sway.terminal()
+        except RuntimeError:
+            self._stop_window_manager()
+            raise
+        self._wayland_env = {'WAYLAND_DISPLAY': self.sway.env({})['WAYLAND_DISPLAY']}
         self.window_manager = name
 
     def _use_xwayland(self, proc, log):
@@ -206,6 +232,9 @@ class Servers:
                 except subprocess.TimeoutExpired:
                     proc.kill()
                     proc.wait()
+        if self.sway:
+            self.sway.stop()
+            self.sway, self._wayland_env = None, {}
         self._wm_procs = []
         self.window_manager = None
         if self._xvfb_display:
