@@ -120,18 +120,18 @@ def child_pid(pid):
     return None
 
 
-def cpu_seconds(pid):
-    """CPU time of a live process's threads, from the scheduler's nanosecond counts
-    (the tick counts in /proc/PID/stat are too coarse for a few milliseconds); None
-    once it has gone."""
-    total = 0
+def thread_cpu(pid):
+    """{thread id: CPU seconds} of a live process's threads, from the scheduler's
+    nanosecond counts (the tick counts in /proc/PID/stat are too coarse for a few
+    milliseconds); None once it has gone."""
+    times = {}
     try:
         for task in os.listdir('/proc/%d/task' % pid):
             with open('/proc/%d/task/%s/schedstat' % (pid, task)) as f:
-                total += int(f.read().split()[0])
+                times[int(task)] = int(f.read().split()[0]) / 1e9
     except (OSError, IndexError, ValueError):
         return None
-    return total / 1e9
+    return times
 
 
 class Bench:
@@ -258,9 +258,17 @@ class Bench:
             return None
         windows = child_pid(proc.pid)
 
+        # Each thread's last reading counts, so that a thread that ends meanwhile (the
+        # sound device's, once the sound has been heard) takes its time with it.
+        seen = {}
+
         def both():
-            parts = [cpu_seconds(p) for p in (proc.pid, windows) if p]
-            return None if None in parts else sum(parts)
+            for p in (proc.pid, windows):
+                times = thread_cpu(p) if p else {}
+                if times is None:
+                    return None
+                seen.update(times)
+            return sum(seen.values())
         first_cpu, first_at = both(), time.monotonic()
         last_cpu, last_at = first_cpu, first_at
         while proc.poll() is None:
