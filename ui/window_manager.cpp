@@ -35,19 +35,11 @@ void DropTakeFocus(GdkWindow* gdk) {
 
 guint32 launch_time = 0;  // UI thread only
 
-guint32 LastUserTime() {
-  GdkDisplay* display = gdk_display_get_default();
-  if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) return GDK_CURRENT_TIME;
-  const guint32 time = gdk_x11_display_get_user_time(display);
-  if (time != 0) return time;
-  return launch_time != 0 ? launch_time : GDK_CURRENT_TIME;
-}
-
 // A window mapped with no input of ours yet carries the launch time, which the
 // toolkit would leave unset; a manager may take an unset time as "do not focus".
 void MarkUserTime(GtkWindow* gtk) {
   GdkWindow* gdk = gtk_widget_get_window(GTK_WIDGET(gtk));
-  const guint32 time = LastUserTime();
+  const guint32 time = LastInputTime();
   if (gdk != nullptr && GDK_IS_X11_WINDOW(gdk) && time != GDK_CURRENT_TIME)
     gdk_x11_window_set_user_time(gdk, time);
 }
@@ -68,7 +60,6 @@ bool OnX11(GtkWidget* widget) {
 #else
 bool OnX11(GtkWidget*) { return false; }
 void DropTakeFocus(GdkWindow*) {}
-guint32 LastUserTime() { return GDK_CURRENT_TIME; }
 void MarkUserTime(GtkWindow*) {}
 bool ManagerActivates(GtkWidget*) { return false; }
 #endif
@@ -120,7 +111,7 @@ gboolean OnActivatingMap(GtkWidget* widget, GdkEvent*, gpointer) {
   g_signal_handlers_disconnect_by_func(widget, reinterpret_cast<gpointer>(&OnActivatingMap),
                                        nullptr);
   if (OnX11(widget))
-    gtk_window_present_with_time(GTK_WINDOW(widget), LastUserTime());
+    gtk_window_present_with_time(GTK_WINDOW(widget), LastInputTime());
   Succession* s = SuccessionOf(widget);
   if (s == nullptr || s->leaving == nullptr) return FALSE;
   if (!ManagerActivates(widget) || gtk_window_has_toplevel_focus(GTK_WINDOW(widget))) {
@@ -211,7 +202,7 @@ void KeepPlacement(wxTopLevelWindow* window, const wxPoint& where) {
 
 void ActivateWindow(wxTopLevelWindow* window) {
   GtkWindow* gtk = GtkOf(window);
-  gtk_window_present_with_time(gtk, LastUserTime());
+  gtk_window_present_with_time(gtk, LastInputTime());
 }
 
 void NoteLaunchTime(wxTopLevelWindow* window) {
@@ -237,6 +228,16 @@ void ActivateOnMap(wxTopLevelWindow* window, wxTopLevelWindow* leaving) {
   g_signal_connect(gtk, "map-event", G_CALLBACK(OnActivatingMap), nullptr);
 }
 
-uint32_t LastInputTime() { return LastUserTime(); }
+uint32_t LastInputTime() {
+#ifdef GDK_WINDOWING_X11
+  GdkDisplay* display = gdk_display_get_default();
+  if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) return GDK_CURRENT_TIME;
+  const guint32 time = gdk_x11_display_get_user_time(display);
+  if (time != 0) return time;
+  return launch_time != 0 ? launch_time : GDK_CURRENT_TIME;
+#else
+  return GDK_CURRENT_TIME;
+#endif
+}
 
 }  // namespace morrowby

@@ -68,14 +68,26 @@ def in_setup(then, manager):
         driver.click(window)
         notes['setup'] = driver.setup_window(limit=10)
         check(notes['setup'] is not None, 'clicked once, the launch button opened no Setup window')
-        notes['setup_frame'] = driver.frame_origin(notes['setup'])
-        if manager:
-            check(driver.wait_active(notes['setup'], managed=True),
-                  'the Setup window opened without the focus (focus %s, active %s)' % (
-                      driver.focused(), driver.active()))
+        note_setup_opened(driver, notes['setup'], manager, notes)
         then(driver, notes['setup'], notes)
         notes['done'] = driver.elapsed()
     return act
+
+
+def note_setup_opened(driver, setup, manager, notes):
+    """Notes where the Setup window opened and, under a window manager, waits until it
+    is active."""
+    notes['setup_frame'] = driver.frame_origin(setup)
+    if manager:
+        check(driver.wait_active(setup, managed=True),
+              'the Setup window opened without the focus (focus %s, active %s)' % (
+                  driver.focused(), driver.active()))
+
+
+def expect_setup_in_corner(notes, manager):
+    check(notes['setup_frame'] == (0, 0) or manager in COMPOSITOR_PLACES,
+          'the Setup window, frame included, is not in the top-left corner: %r' % (
+              notes['setup_frame'],))
 
 
 def user_config(suite, mode=4):
@@ -124,9 +136,7 @@ def setup_close(suite, manager):
                         manager),
         config)
     expect_ended_from_setup(result, notes)
-    check(notes['setup_frame'] == (0, 0) or manager in COMPOSITOR_PLACES,
-          'the Setup window, frame included, is not in the top-left corner: %r' % (
-              notes['setup_frame'],))
+    expect_setup_in_corner(notes, manager)
     expect_files_kept(config, before)
 
 
@@ -140,16 +150,12 @@ def setup_at_once(suite, manager):
     def act(driver):
         setup = driver.setup_window(limit=30)
         check(setup is not None, '--setup showed no Setup window')
-        notes['frame'] = driver.frame_origin(setup)
-        if manager:
-            check(driver.wait_active(setup, managed=True), 'the Setup window opened without '
-                  'the focus (focus %s, active %s)' % (driver.focused(), driver.active()))
+        note_setup_opened(driver, setup, manager, notes)
         escape_key(driver, setup, manager)
         notes['done'] = driver.elapsed()
     result = suite.run(config, args=['--setup'], actions=[act])
     expect_ended_from_setup(result, notes)
-    check(notes['frame'] == (0, 0) or manager in COMPOSITOR_PLACES, 'the Setup window, frame '
-          'included, is not in the top-left corner: %r' % (notes['frame'],))
+    expect_setup_in_corner(notes, manager)
     expect_files_kept(config, before)
 
 
