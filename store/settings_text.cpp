@@ -56,12 +56,20 @@ std::size_t FirstNonBlank(const std::string& text, const Line& line) {
   return at;
 }
 
+// Where `c` first comes in the line from `at` on; npos when the line has none. The
+// search stops at the line's end: a text of many lines stays one pass.
+std::size_t FindInLine(const std::string& text, const Line& line, std::size_t at, char c) {
+  const void* found = std::memchr(text.data() + at, c, line.end - at);
+  return found == nullptr ? std::string::npos
+                          : static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+}
+
 // The section a header line opens; false for any other line.
 bool SectionOf(const std::string& text, const Line& line, std::string* name) {
   std::size_t at = FirstNonBlank(text, line);
   if (at >= line.end || text[at] != '[') return false;
-  const std::size_t close = text.find(']', at);
-  if (close == std::string::npos || close >= line.end) return false;
+  const std::size_t close = FindInLine(text, line, at, ']');
+  if (close == std::string::npos) return false;
   ++at;
   std::size_t last = close;
   while (at < last && IsBlank(text[at])) ++at;
@@ -74,8 +82,8 @@ bool SectionOf(const std::string& text, const Line& line, std::string* name) {
 bool EntryOf(const std::string& text, const Line& line, Entry* entry) {
   const std::size_t at = FirstNonBlank(text, line);
   if (at >= line.end || text[at] == ';' || text[at] == '#' || text[at] == '[') return false;
-  const std::size_t eq = text.find('=', at);
-  if (eq == std::string::npos || eq >= line.end || eq == at) return false;
+  const std::size_t eq = FindInLine(text, line, at, '=');
+  if (eq == std::string::npos || eq == at) return false;
   std::size_t key_end = eq;
   while (key_end > at && IsBlank(text[key_end - 1])) --key_end;
   entry->key = text.substr(at, key_end - at);
