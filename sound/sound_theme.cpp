@@ -119,7 +119,15 @@ std::string VariantText(GVariant* value) {
 // for a missing schema would abort the program). The value is read from the settings
 // backend itself: a GSettings object would also watch the key for changes, which
 // starts a D-Bus worker thread that this one look-up has no use for.
+// dconf maps its user database without a look at what it is: a pipe there would
+// hold the read for ever, so GNOME's choice is then left out.
 void ReadGSettings(ThemeChoices* choices) {
+  gchar* database = g_build_filename(g_get_user_config_dir(), "dconf", "user", nullptr);
+  struct stat st;
+  const bool odd = stat(database, &st) == 0 && !S_ISREG(st.st_mode);
+  if (odd) std::fprintf(stderr, "morrowby: %s skipped: not a regular file\n", database);
+  g_free(database);
+  if (odd) return;
   GSettingsSchemaSource* source = g_settings_schema_source_get_default();
   if (source == nullptr) return;
   GSettingsSchema* schema = g_settings_schema_source_lookup(source, "org.gnome.desktop.sound", TRUE);
@@ -190,6 +198,8 @@ std::string ChosenTheme(const ThemeChoices& choices) {
 }
 
 std::string FindThemeSound(const std::string& name) {
+  // A path needs no theme: the desktop's settings are not even read for it.
+  if (!IsSoundName(name)) return "";
   return FindThemeSound(name, ChosenTheme(ReadThemeChoices()));
 }
 

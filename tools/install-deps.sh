@@ -8,7 +8,7 @@ packages=(
   libwxgtk3.2-dev libsdl2-dev libsndfile1-dev
   libgtk-3-dev libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils faketime xdotool imagemagick
   libgtk-layer-shell-dev libwayland-dev sway foot wtype grim weston
-  openbox xfwm4 mutter i3-wm icewm xwayland xterm dbus-daemon libglib2.0-bin pipewire pipewire-bin wireplumber pipewire-pulse
+  openbox xfwm4 mutter i3-wm icewm xwayland xterm dbus-daemon libglib2.0-bin dconf-gsettings-backend pipewire pipewire-bin wireplumber pipewire-pulse
   fonts-liberation sound-theme-freedesktop python3 sox desktop-file-utils dpkg-dev file
 )
 case "${1:-}" in

@@ -125,9 +125,11 @@ TEST_F(SoundThemeTest, KdeAndGtkChoicesFromUserThenSystemConfig) {
   EXPECT_EQ(c.gtk, "gtk-system");
 }
 
-// GSettings reads its schemas and backend once per process, so this runs in a fresh
-// one: a schema folder and a keyfile backend of the test's own.
-TEST_F(SoundThemeTest, GnomeChoiceFromGSettingsBeforeAnyWindow) {
+// GSettings reads its schemas and backend once per process, so each case runs in a
+// fresh one, with a schema folder of the test's own: GNOME's choice from a keyfile
+// backend; and a pipe where dconf keeps its database, which must hold up neither a
+// song given by its path (it needs no theme) nor the look-up of a theme sound.
+TEST_F(SoundThemeTest, GnomeChoiceFromGSettingsBeforeAnyWindowAndNeverAWaitOnDconf) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const std::string schemas = folder_.File("schemas");
   std::filesystem::create_directories(schemas);
@@ -146,6 +148,19 @@ TEST_F(SoundThemeTest, GnomeChoiceFromGSettingsBeforeAnyWindow) {
         std::exit(0);
       },
       ::testing::ExitedWithCode(0), "chosen=ocean\\.");
+  std::filesystem::create_directories(folder_.File("dconf"));
+  ASSERT_EQ(mkfifo(folder_.File("dconf/user").c_str(), 0600), 0);
+  Put("a", "freedesktop", "bell.oga");
+  EXPECT_EXIT(
+      {
+        setenv("GSETTINGS_SCHEMA_DIR", schemas.c_str(), 1);
+        setenv("GSETTINGS_BACKEND", "dconf", 1);
+        alarm(30);
+        std::fprintf(stderr, "path=%s.\n", FindThemeSound("/music/song.wav").c_str());
+        std::fprintf(stderr, "found=%s.\n", FindThemeSound("bell").c_str());
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "path=\\..*found=[^\n]*/a/sounds/freedesktop/stereo/bell\\.oga\\.");
 }
 
 }  // namespace
