@@ -96,7 +96,7 @@ no-chime:
 package:
 	tools/install-deps.sh --package
 	JOBS=$(JOBS) tools/build-package.sh $(BUILD)-package
-	lintian --info $(BUILD)-package/morrowby_*.deb
+	lintian --pedantic --info $(BUILD)-package/morrowby_*.deb
 
 # Pictures of every window, for the README and for review.
 screenshots: build

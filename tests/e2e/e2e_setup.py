@@ -373,7 +373,8 @@ def setup_at_once(driver, notes):
 
 def installed_menu_entry(suite):
     """Installs the build into a scratch prefix; returns the menu entry's commands,
-    {action name: argv} with the entry itself under "", and the folder of the program."""
+    {action name: argv} with the entry itself under "", the folder of the program, and
+    the entry's StartupWMClass."""
     build = os.path.dirname(suite.session.binary)
     if not os.path.exists(os.path.join(build, 'cmake_install.cmake')):
         raise Skip('the program is not in a CMake build folder')
@@ -382,18 +383,19 @@ def installed_menu_entry(suite):
                    stdout=subprocess.DEVNULL)
     entry = configparser.ConfigParser(interpolation=None)
     entry.optionxform = str
-    entry.read(os.path.join(prefix, 'share', 'applications', 'morrowby.desktop'))
+    entry.read(os.path.join(prefix, 'share', 'applications', 'org.morrowby.morrowby.desktop'))
     commands = {'': shlex.split(entry['Desktop Entry']['Exec'])}
     for action in entry['Desktop Entry']['Actions'].strip(';').split(';'):
         section = entry['Desktop Action ' + action]
         commands[section['Name']] = shlex.split(section['Exec'])
-    return commands, os.path.join(prefix, 'bin')
+    return commands, os.path.join(prefix, 'bin'), entry['Desktop Entry'].get('StartupWMClass')
 
 
 @case("installed menu entry: its Exec (--setup) opens Setup at once with no sound and Close "
-      "ends the run; its actions say the time and greet")
+      "ends the run, the window of the entry's StartupWMClass; its actions say the time "
+      "and greet")
 def menu_entry_actions(suite):
-    commands, bin_folder = installed_menu_entry(suite)
+    commands, bin_folder, wm_class = installed_menu_entry(suite)
     check(sorted(commands) == ['', 'Greet Me Now', 'Say the Time'],
           'the entry has the actions %r' % sorted(commands))
 
@@ -406,8 +408,16 @@ def menu_entry_actions(suite):
         return config, before, suite.run(config, binary=binary, args=argv[1:], **options)
 
     notes = {}
-    config, before, result = run('', actions=[lambda d: setup_at_once(d, notes)])
+
+    def open_setup(driver):
+        setup = driver.setup_window(limit=30)
+        # xprop: WM_CLASS(STRING) = "instance", "class"; docks match either part.
+        notes['wm_class'] = driver.property(setup, 'WM_CLASS') if setup else ''
+        setup_at_once(driver, notes)
+    config, before, result = run('', actions=[open_setup])
     expect_ended_from_setup(result, notes)
+    check(wm_class and '"%s"' % wm_class in notes['wm_class'], 'the entry\'s StartupWMClass %r '
+          'is not the Setup window\'s %r' % (wm_class, notes['wm_class']))
     suite.expect_silence(result, 'the menu entry: ')
     expect_files_kept(config, before)
 
