@@ -1,6 +1,7 @@
 # Morrowby: `make demo` to hear it, `make test` to check it. Both install what is
-# missing from Debian's packages first (`make deps`); `make build` and `make check`
-# never install anything.
+# missing from Debian's packages first: the demo only what building and running need
+# (`make deps`), the tests their own servers and window managers too (`make test-deps`);
+# `make build` and `make check` never install anything.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
@@ -10,12 +11,15 @@ CHIME_DIR = $(or $(XDG_CONFIG_HOME),$(HOME)/.config)/systemd/user
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build check demo test sanitized-tests thread-sanitized-tests soak fuzz deps bench install autostart no-autostart chime no-chime package screenshots clean
+.PHONY: all build check demo test test-deps sanitized-tests thread-sanitized-tests soak fuzz deps bench install autostart no-autostart chime no-chime package screenshots clean
 
 all: build
 
 deps:
-	@tools/install-deps.sh
+	@tools/install-deps.sh --demo
+
+test-deps:
+	@tools/install-deps.sh --test
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
@@ -33,13 +37,13 @@ demo: deps build
 	tools/demo.sh $(BUILD)/morrowby
 
 # Everything, as CI runs it: warnings are errors here.
-test: deps
+test: test-deps
 	cmake -S . -B $(BUILD) -DMORROWBY_WERROR=ON >/dev/null
 	$(MAKE) build sanitized-tests thread-sanitized-tests
 	cd $(BUILD) && ctest --output-on-failure
 
 # The unit tests once more, under AddressSanitizer and UndefinedBehaviorSanitizer.
-sanitized-tests: deps
+sanitized-tests: test-deps
 	cmake -S . -B $(BUILD)-asan -DMORROWBY_SANITIZE=ON -DMORROWBY_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	cmake --build $(BUILD)-asan -j $(JOBS) --target morrowby_logic_tests
 	$(BUILD)-asan/tests/morrowby_logic_tests --gtest_brief=1
@@ -47,7 +51,7 @@ sanitized-tests: deps
 # The sound tests once more, and the greeting program's whole runs, under
 # ThreadSanitizer: any report fails the run. Address randomisation is turned off for
 # it, since TSan's shadow memory needs fixed ranges.
-thread-sanitized-tests: deps
+thread-sanitized-tests: test-deps
 	cmake -S . -B $(BUILD)-tsan -DMORROWBY_TSAN=ON -DMORROWBY_WERROR=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	cmake --build $(BUILD)-tsan -j $(JOBS) --target morrowby_sound_thread_tests morrowby
 	TSAN_OPTIONS="halt_on_error=1 exitcode=66" setarch $$(uname -m) -R \
@@ -69,8 +73,9 @@ fuzz:
 	cmake --build $(BUILD)-fuzz -j $(JOBS) --target fuzz_song_list fuzz_settings fuzz_wave_image
 	tools/run_fuzzers.sh $(BUILD)-fuzz $(FUZZ_SECONDS)
 
-bench: build
+bench:
 	tools/install-deps.sh --bench
+	$(MAKE) build
 	bench/bench.sh $(BUILD)/morrowby
 
 install: build

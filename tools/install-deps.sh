@@ -1,22 +1,50 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing and running Morrowby need, but
-# only those that are missing. Uses sudo when not run as root.
+# Installs the Debian packages that one use of the source tree needs, but only those
+# that are missing. Uses sudo when not run as root.
+# usage: install-deps.sh [--demo | --test | --bench | --package | --fuzz] [--list]
+#   --demo     building and running the demo (`make demo`): no test tools
+#   --test     the demo's, and what the tests run (`make test`; the default)
+#   --bench    the tests', and the players the benchmark compares with (`make bench`)
+#   --package  the demo's, and what builds and checks the Debian package
+#   --fuzz     the demo's, and clang's libFuzzer
+#   --list     print the chosen set, one package a line, and install nothing
 set -euo pipefail
 
-packages=(
+# Building, and the demo: it plays through the desktop's own sound server.
+demo=(
   build-essential cmake pkg-config ccache
-  libwxgtk3.2-dev libsdl2-dev libsndfile1-dev
-  libgtk-3-dev libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils faketime xdotool imagemagick
-  libgtk-layer-shell-dev libwayland-dev sway foot wtype grim weston
-  openbox xfwm4 mutter i3-wm icewm xwayland xterm dbus-daemon libglib2.0-bin dconf-gsettings-backend pipewire pipewire-bin wireplumber pipewire-pulse
-  fonts-liberation sound-theme-freedesktop python3 sox desktop-file-utils dpkg-dev file
+  libwxgtk3.2-dev libsdl2-dev libsndfile1-dev libglib2.0-dev
+  libgtk-3-dev libgtk-layer-shell-dev libwayland-dev
+  fonts-liberation sound-theme-freedesktop python3
 )
-case "${1:-}" in
-  --fuzz) packages+=(clang libclang-rt-14-dev) ;;
-  --bench) packages+=(gnome-session-canberra libcanberra-gtk3-module strace) ;;
-  # The Debian package: debhelper builds it, lintian and appstreamcli check it.
-  --package) packages+=(debhelper lintian appstream) ;;
+# The tests: servers of their own (X, Wayland, sound, D-Bus), the window managers and
+# compositors of the window cases, and the tools that drive and record them.
+test=(
+  libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils faketime xdotool imagemagick
+  sway foot wtype grim weston
+  openbox xfwm4 mutter i3-wm icewm xwayland xterm dbus-daemon libglib2.0-bin dconf-gsettings-backend pipewire pipewire-bin wireplumber pipewire-pulse
+  sox desktop-file-utils dpkg-dev file
+)
+bench=(gnome-session-canberra libcanberra-gtk3-module strace)
+package=(debhelper lintian appstream)
+fuzz=(clang libclang-rt-14-dev)
+
+set_name=test list=false
+for arg in "$@"; do
+  case "$arg" in
+    --demo | --test | --bench | --package | --fuzz) set_name=${arg#--} ;;
+    --list) list=true ;;
+    *) echo "usage: $0 [--demo | --test | --bench | --package | --fuzz] [--list]" >&2; exit 2 ;;
+  esac
+done
+packages=("${demo[@]}")
+case "$set_name" in
+  test) packages+=("${test[@]}") ;;
+  bench) packages+=("${test[@]}" "${bench[@]}") ;;
+  package) packages+=("${package[@]}") ;;
+  fuzz) packages+=("${fuzz[@]}") ;;
 esac
+if $list; then printf '%s\n' "${packages[@]}"; exit 0; fi
 
 missing=()
 for p in "${packages[@]}"; do

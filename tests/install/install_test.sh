@@ -9,12 +9,7 @@ build=$(cd "$1" && pwd)
 source=$(cd "$(dirname "$0")/../.." && pwd)
 scratch=$(mktemp -d /tmp/morrowby-install-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@" >"$scratch/out" 2>&1; then passed=$((passed + 1))
-  else failed=$((failed + 1)); echo "FAILED: $what"; sed 's/^/    /' "$scratch/out"; fi
-}
+source "$source/tests/support/check.sh"
 
 # What builds and checks the package (debhelper, lintian, appstreamcli), if missing.
 "$source/tools/install-deps.sh" --package >/dev/null
@@ -135,5 +130,4 @@ if [[ -s "$deb" ]]; then
   check "the README's line turns it off again" bash -c \
     "test -n '$off' && HOME='$scratch/home' bash -ec '$off' && test ! -e '$entry'"
 fi
-echo "$passed passed, $failed failed"
-[[ $failed -eq 0 ]]
+finish
