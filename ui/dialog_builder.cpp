@@ -1,10 +1,14 @@
-// Template builder: font mapping, dialog-unit conversion with automatic growth, and
-// one wx control per template entry.
+// Template builder: font mapping, dialog-unit conversion with automatic growth, one
+// wx control per template entry, access keys, and the keyboard's order.
 #include "ui/dialog_builder.h"
+
+#include <gtk/gtk.h>
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 
+#include <wx/arrstr.h>
 #include <wx/button.h>
 #include <wx/display.h>
 #include <wx/fontenum.h>
@@ -21,6 +25,12 @@ namespace morrowby {
 namespace {
 
 constexpr double kMaxGrowth = 3.0;
+// The desktop font size at which the templates' point sizes hold as given: GTK's own
+// default ("Sans 10").
+constexpr double kReferencePoints = 10.0;
+// A static text lower than two lines (in dialog units, eight to a line, the second
+// line's leading not counted) is one line: it never wraps.
+constexpr int kTwoLines = 15;
 
 bool FontInstalled(const wxString& face) {
   return wxFontEnumerator::IsValidFacename(face);
@@ -41,8 +51,88 @@ long WindowStyle(const DialogTemplate& t) {
   return style;
 }
 
-wxWindow* MakeControl(wxDialog* dialog, const ControlTemplate& c) {
-  const wxString text = wxString::FromUTF8(c.text != nullptr ? c.text : "");
+bool IsButton(ControlKind kind) {
+  return kind == ControlKind::kPushButton || kind == ControlKind::kPushLikeCheckBox ||
+         kind == ControlKind::kRadioButton;
+}
+
+bool IsOneLine(const ControlTemplate& c) {
+  return c.kind == ControlKind::kStaticText && c.h < kTwoLines;
+}
+
+// The letters and digits a caption may take as its access key, best first: the first
+// of each word, then every other one. `*initials` tells how many are first ones.
+std::vector<size_t> KeyCandidates(const wxString& caption, size_t* initials) {
+  std::vector<size_t> firsts, others;
+  bool word_start = true;
+  for (size_t i = 0; i < caption.length(); ++i) {
+    const bool alnum = wxIsalnum(caption[i]);
+    if (alnum) (word_start ? firsts : others).push_back(i);
+    word_start = !alnum;
+  }
+  *initials = firsts.size();
+  firsts.insert(firsts.end(), others.begin(), others.end());
+  return firsts;
+}
+
+// Marks one letter of each button's caption as its access key ("&", with "&&" for an
+// ampersand of the caption itself), unique within the window where the captions allow:
+// first each caption's word initials, in the order of the keyboard, then any letter.
+// A caption with none left keeps its first; the toolkit then cycles between the
+// buttons that share it.
+void MarkAccessKeys(const DialogTemplate& t, std::vector<wxString>* texts) {
+  std::vector<long> chosen(texts->size(), -1);
+  std::set<wxUniChar> used;
+  for (bool initials_only : {true, false})
+    for (size_t i = 0; i < texts->size(); ++i) {
+      if (!IsButton(t.controls[i].kind) || chosen[i] >= 0) continue;
+      size_t initials = 0;
+      const std::vector<size_t> keys = KeyCandidates((*texts)[i], &initials);
+      const size_t end = initials_only ? initials : keys.size();
+      for (size_t k = 0; k < end && chosen[i] < 0; ++k)
+        if (used.insert(wxTolower((*texts)[i][keys[k]])).second)
+          chosen[i] = static_cast<long>(keys[k]);
+      if (!initials_only && chosen[i] < 0 && !keys.empty()) chosen[i] = keys.front();
+    }
+  for (size_t i = 0; i < texts->size(); ++i) {
+    if (!IsButton(t.controls[i].kind)) continue;
+    const wxString caption = (*texts)[i];
+    wxString marked;
+    for (size_t j = 0; j < caption.length(); ++j) {
+      if (static_cast<long>(j) == chosen[i] || caption[j] == '&') marked += '&';
+      marked += caption[j];
+    }
+    (*texts)[i] = marked;
+  }
+}
+
+// Tab goes through `controls` in their order. wxGTK leaves the order to GTK, which
+// would go by position on the window.
+void SetKeyboardOrder(const std::vector<wxWindow*>& controls) {
+  if (controls.empty()) return;
+  GtkWidget* container = gtk_widget_get_parent(GTK_WIDGET(controls.front()->GetHandle()));
+  if (container == nullptr || !GTK_IS_CONTAINER(container)) return;
+  GList* chain = nullptr;
+  for (wxWindow* w : controls) chain = g_list_prepend(chain, w->GetHandle());
+  chain = g_list_reverse(chain);
+  // Deprecated for GTK 4, which has no focus chains; GTK 3 has no other way.
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  gtk_container_set_focus_chain(GTK_CONTAINER(container), chain);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  g_list_free(chain);
+}
+
+// The text each control shows, in template order; the access keys are chosen on the
+// texts as shown, so that they fit whatever words the captions have.
+std::vector<wxString> ShownTexts(const DialogTemplate& t) {
+  std::vector<wxString> texts;
+  for (const ControlTemplate& c : t.controls)
+    texts.push_back(wxString::FromUTF8(c.text != nullptr ? c.text : ""));
+  MarkAccessKeys(t, &texts);
+  return texts;
+}
+
+wxWindow* MakeControl(wxDialog* dialog, const ControlTemplate& c, const wxString& text) {
   const long tab = (c.style & kNoTabStop) ? 0 : wxTAB_TRAVERSAL;
   switch (c.kind) {
     // Exact fit: the layout gives the size, and GTK's minimum button width would
@@ -103,17 +193,49 @@ void WrapMeasure(wxWindow* w, const wxString& text, int width, int* lines, int* 
   }
 }
 
+// The size a control needs for its text: a one-line static text its whole width.
+wxSize NeededForText(wxWindow* control, const ControlTemplate& c) {
+  wxSize need = NeededSize(control, c.kind);
+  if (IsOneLine(c)) {
+    int widest = 0;
+    const wxString text = control->GetLabel();
+    for (const wxString& line : wxSplit(text, '\n', '\0'))
+      widest = std::max(widest, control->GetTextExtent(line).x);
+    need.x = std::max(need.x, widest + control->GetSize().x - control->GetClientSize().x);
+  }
+  return need;
+}
+
 // The size a control needs for its template text and every text it may show later.
 wxSize NeededForAllTexts(wxWindow* control, const ControlTemplate& c) {
-  wxSize need = NeededSize(control, c.kind);
+  wxSize need = NeededForText(control, c);
   if (c.later_texts.empty()) return need;
   const wxString original = control->GetLabel();
   for (const char* text : c.later_texts) {
     control->SetLabel(wxString::FromUTF8(text));
-    need.IncTo(NeededSize(control, c.kind));
+    need.IncTo(NeededForText(control, c));
   }
   control->SetLabel(original);
   return need;
+}
+
+// The desktop's text size against the reference: the size of its font (GtkSettings'
+// gtk-font-name, which desktops set from their font setting). The screen's resolution
+// (Xft.dpi, which GNOME's text-scaling-factor sets) already applies to every size as
+// the toolkit draws it.
+double DesktopTextScale() {
+  GtkSettings* settings = gtk_settings_get_default();
+  if (settings == nullptr) return 1;
+  gchar* name = nullptr;
+  g_object_get(settings, "gtk-font-name", &name, nullptr);
+  if (name == nullptr) return 1;
+  PangoFontDescription* font = pango_font_description_from_string(name);
+  g_free(name);
+  double points = pango_font_description_get_size(font) / double(PANGO_SCALE);
+  if (pango_font_description_get_size_is_absolute(font)) points = points * 72 / 96;
+  pango_font_description_free(font);
+  if (points <= 0) return 1;
+  return std::clamp(points / kReferencePoints, 0.5, 4.0);
 }
 
 }  // namespace
@@ -134,7 +256,8 @@ wxFont TemplateFont(const DialogTemplate& t) {
       if (FontInstalled("Liberation Serif")) font.SetFaceName("Liberation Serif");
       break;
   }
-  font.SetPointSize(t.point_size);
+  // Scaled as the desktop's own text is.
+  font.SetFractionalPointSize(t.point_size * DesktopTextScale());
   return font;
 }
 
@@ -176,13 +299,17 @@ DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate
   const wxSize base = UnitBase(dialog);
   const double ux = base.x / 4.0, uy = base.y / 8.0;
 
+  // Created in template order, which is the order of the keyboard (Tab) too.
+  const std::vector<wxString> texts = ShownTexts(t);
   std::vector<wxWindow*> controls;
-  for (const ControlTemplate& c : t.controls) {
-    wxWindow* w = MakeControl(dialog, c);
+  for (std::size_t i = 0; i < t.controls.size(); ++i) {
+    const ControlTemplate& c = t.controls[i];
+    wxWindow* w = MakeControl(dialog, c, texts[i]);
     w->SetSize(wxRect(std::lround(c.x * ux), std::lround(c.y * uy),
                       std::lround(c.w * ux), std::lround(c.h * uy)));
     controls.push_back(w);
   }
+  SetKeyboardOrder(controls);
 
   // Growth across first (labels on one line, the longest word of wrapped texts), then
   // down at the grown width.
@@ -191,7 +318,8 @@ DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate
     const ControlTemplate& c = t.controls[i];
     if (c.kind == ControlKind::kStaticIcon || c.w <= 0) continue;
     const wxSize need = NeededForAllTexts(controls[i], c);
-    scale.x = std::max(scale.x, need.x / (c.w * ux));
+    // A pixel to spare, so that rounding never leaves a text a pixel short.
+    scale.x = std::max(scale.x, (need.x + 1) / (c.w * ux));
   }
   scale.x = std::min(scale.x, kMaxGrowth);
   for (std::size_t i = 0; i < controls.size(); ++i) {

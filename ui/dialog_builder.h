@@ -4,7 +4,14 @@
 // Linux fonts and GTK controls are often wider and taller than the ones the layouts
 // were drawn for, so the builder grows the unit base of a template (across and down
 // separately, never below the nominal size) until every label fits its control;
-// texts are never cut.
+// texts are never cut, and a text one line high never wraps. The template's font
+// follows the desktop's text size (its font's size against GTK's default, 10 points;
+// the screen's resolution applies as the toolkit draws).
+//
+// Tab goes through the controls in template order, and the window opens with the
+// focus on the first that takes it. Every button (push, push-like and radio) gets an
+// access key: a letter of its caption as shown, unique within the window where the
+// captions allow; GTK underlines it while Alt is held.
 #pragma once
 
 #include <wx/dialog.h>
