@@ -10,6 +10,8 @@ const char* const kSlotNumberLabels[10] = {"1.", "2.", "3.", "4.", "5.",
 const char* const kSlotDayLabels[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                        "Thursday", "Friday", "Saturday"};
 const char kSavePrompt[] = "Do you wish to save the changes to the Song List ?";
+const char kWordSpoken[] = "spoken";
+const char kWordLeftOut[] = "left out";
 
 namespace {
 

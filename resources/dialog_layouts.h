@@ -87,5 +87,8 @@ std::vector<const DialogTemplate*> AllDialogTemplates();
 extern const char* const kSlotNumberLabels[10];  // "1." to "10."
 extern const char* const kSlotDayLabels[7];      // "Sunday" to "Saturday"
 extern const char kSavePrompt[];                 // the Setup window's prompt line
+// What a screen reader says of a date word's button: released, the word is spoken.
+extern const char kWordSpoken[];
+extern const char kWordLeftOut[];
 
 }  // namespace morrowby

@@ -6,6 +6,7 @@
 
 #include "store/date_line.h"
 #include "store/settings.h"
+#include "ui/screen_reader.h"
 #include "ui/user_prompts.h"
 
 namespace morrowby {
@@ -31,10 +32,21 @@ bool TDlgModAn::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
 void TDlgModAn::SetupWindow() {
   const DateWordsChoice choice = ParseDateLine(ReadSetting("DateLine", kDateLineRoom));
   for (int p = 0; p < kDateWordCount; ++p)
-    if (auto* button = dynamic_cast<wxToggleButton*>(FindWindow(kWordButtons[p])))
+    if (auto* button = dynamic_cast<wxToggleButton*>(FindWindow(kWordButtons[p]))) {
       button->SetValue(choice.left_out[p]);
+      DescribeWord(button);
+      button->Bind(wxEVT_TOGGLEBUTTON, [this, button](wxCommandEvent& event) {
+        DescribeWord(button);
+        event.Skip();
+      });
+    }
   const int clock = choice.twelve_hour ? D::kTwelveHour : D::kTwentyFourHour;
   if (auto* radio = dynamic_cast<wxRadioButton*>(FindWindow(clock))) radio->SetValue(true);
+}
+
+void TDlgModAn::DescribeWord(wxToggleButton* button) {
+  // "Pressed" alone does not say which way round the buttons work.
+  SetScreenReaderDescription(button, button->GetValue() ? kWordLeftOut : kWordSpoken);
 }
 
 void TDlgModAn::CmOk() {

@@ -6,6 +6,8 @@
 #include "resources/dialog_layouts.h"
 #include "ui/dialog.h"
 
+class wxToggleButton;
+
 namespace morrowby {
 
 class TDlgModAn : public TDialog {
@@ -17,6 +19,10 @@ class TDlgModAn : public TDialog {
  protected:
   void SetupWindow() override;
   bool HandleCommand(int id) override;
+
+ private:
+  // Tells a screen reader whether the button's word is spoken or left out.
+  void DescribeWord(wxToggleButton* button);
 };
 
 }  // namespace morrowby

@@ -122,6 +122,24 @@ void SetKeyboardOrder(const std::vector<wxWindow*>& controls) {
   g_list_free(chain);
 }
 
+// A static text. wxGTK makes each label the label of the next control that takes the
+// focus, for the access keys of labels and for screen readers; but the next "control"
+// may be a window opened over this one, which a screen reader is then told this label
+// belongs to, and which is gone (a dangling relation ATK complains of) once closed.
+class TemplateText : public wxStaticText {
+ public:
+  using wxStaticText::wxStaticText;
+
+ private:
+  void GTKWidgetDoSetMnemonic(GtkWidget* widget) override {
+    GtkLabel* label = GTK_LABEL(m_widget);
+    const bool in_this_window =
+        widget != nullptr && !GTK_IS_WINDOW(widget) &&
+        gtk_widget_get_toplevel(widget) == gtk_widget_get_toplevel(m_widget);
+    gtk_label_set_mnemonic_widget(label, in_this_window ? widget : nullptr);
+  }
+};
+
 // The text each control shows, in template order; the access keys are chosen on the
 // texts as shown, so that they fit whatever words the captions have.
 std::vector<wxString> ShownTexts(const DialogTemplate& t) {
@@ -152,7 +170,7 @@ wxWindow* MakeControl(wxDialog* dialog, const ControlTemplate& c, const wxString
       if (c.style & kAlignRight) style |= wxALIGN_RIGHT;
       if (c.style & kSunken) style |= wxBORDER_SUNKEN;
       if (c.style & kBorder) style |= wxBORDER_SIMPLE;
-      return new wxStaticText(dialog, c.id, text, wxDefaultPosition, wxDefaultSize, style);
+      return new TemplateText(dialog, c.id, text, wxDefaultPosition, wxDefaultSize, style);
     }
     case ControlKind::kEdit:
       return new wxTextCtrl(dialog, c.id, text);
@@ -278,6 +296,7 @@ void SetControlText(wxWindow* control, const wxString& text) {
   if (auto* label = dynamic_cast<wxStaticText*>(control)) {
     label->SetLabel(text);
     label->Wrap(label->GetClientSize().x);
+    label->Show(!text.empty());
   } else if (auto* edit = dynamic_cast<wxTextCtrl*>(control)) {
     edit->ChangeValue(text);
   } else {
@@ -336,7 +355,7 @@ DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate
     controls[i]->SetSize(wxRect(std::lround(c.x * sx), std::lround(c.y * sy),
                                 std::lround(c.w * sx), std::lround(c.h * sy)));
     if (c.kind == ControlKind::kStaticText)
-      static_cast<wxStaticText*>(controls[i])->Wrap(controls[i]->GetClientSize().x);
+      SetControlText(controls[i], controls[i]->GetLabel());
   }
   dialog->SetClientSize(std::lround(t.w * sx), std::lround(t.h * sy));
 

@@ -36,7 +36,8 @@ struct DialogScale {
 // dialog is kept on screen. Returns the scale it settled on.
 DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate& t);
 
-// Puts `text` into a control; a static text is wrapped to its width as built.
+// Puts `text` into a control; a static text is wrapped to its width as built, and
+// shown only while it has a text, so that a screen reader finds no empty label.
 void SetControlText(wxWindow* control, const wxString& text);
 
 // The size a control needs to show all of its text (wrapped static texts at their

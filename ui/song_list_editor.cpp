@@ -13,6 +13,7 @@
 #include "ui/byte_text.h"
 #include "ui/dialog_builder.h"
 #include "ui/help_windows.h"
+#include "ui/screen_reader.h"
 #include "ui/user_prompts.h"
 
 namespace morrowby {
@@ -66,6 +67,8 @@ void TDlg1::SetupWindow() {
       continue;
     }
     SetControlText(label, day_layout_ ? kSlotDayLabels[i] : kSlotNumberLabels[i]);
+    // A screen reader names each box as its label shows it.
+    SetScreenReaderName(Box(i), label->GetLabel());
   }
 }
 

@@ -54,14 +54,21 @@ TEST_F(DateWordsDialogTest, AllSpokenTwelveHourShowsReleasedAndWritesBackUnchang
   EXPECT_EQ(Stored(), "yyyyyyyyyyy");
 }
 
-TEST_F(DateWordsDialogTest, ClickingFifteenLeavesOutOnlyTheMinutes) {
+TEST_F(DateWordsDialogTest, ClickingFifteenLeavesOutOnlyTheMinutesAndTellsAScreenReader) {
   ASSERT_TRUE(WriteSetting("DateLine", "yyyyyyyyyyy"));
-  Run([](TDlgModAn* d) {
+  std::string before, after, other;
+  Run([&](TDlgModAn* d) {
+    before = testing::ScreenReaderDescription(Word(d, 8));
     testing::ClickWithMouse(Word(d, 8));
     testing::RunUntil([&] { return Word(d, 8)->GetValue(); }, 5000);
+    after = testing::ScreenReaderDescription(Word(d, 8));
+    other = testing::ScreenReaderDescription(Word(d, 7));
     d->SendCommand(1);
   });
   EXPECT_EQ(Stored(), "yyyyyyyynyy");
+  EXPECT_EQ(before, "spoken");
+  EXPECT_EQ(after, "left out");
+  EXPECT_EQ(other, "spoken");
 }
 
 TEST_F(DateWordsDialogTest, FirstRunPressesEverythingAndReleasingAllWithTwentyFourHourSpeaksAll) {
@@ -95,8 +102,13 @@ TEST_F(DateWordsDialogTest, CancelAfterChangesKeepsTheStoredValue) {
 TEST_F(DateWordsDialogTest, UpperCaseAndMissingPositionsShowPressed) {
   ASSERT_TRUE(WriteSetting("DateLine", "Yyyyy"));
   std::string pressed;
-  Run([&](TDlgModAn* d) { pressed = Pressed(d); });
+  std::string described;
+  Run([&](TDlgModAn* d) {
+    pressed = Pressed(d);
+    described = testing::ScreenReaderDescription(Word(d, 0));
+  });
   EXPECT_EQ(pressed, "P----PPPPP");
+  EXPECT_EQ(described, "left out");
 }
 
 TEST_F(DateWordsDialogTest, AFailedWriteIsReportedAndTheWindowStaysOpen) {

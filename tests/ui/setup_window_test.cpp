@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <wx/app.h>
 
 #include "store/settings.h"
 #include "store/song_list_file.h"
@@ -81,6 +82,29 @@ TEST_F(SetupWindowTest, EditorCancelAndDateWordsLeaveTheWindowClean) {
     EXPECT_FALSE(Offering(setup));
     EXPECT_EQ(Prompt(setup), "");
   });
+}
+
+// The toolkit makes a label the label of the next control, and a window opened over
+// this one counts as one: a screen reader would be sent to it, gone once closed.
+TEST_F(SetupWindowTest, ItsLabelsNeverLabelAWindowOpenedOverIt) {
+  bool checked = false;
+  GtkWidget* labelled = nullptr;
+  Run([&](TDlg2* setup) {
+    testing::WhenReady(
+        [] {
+          TDialog* editor = RunningWindow(kSongListEditorResource);
+          return editor != nullptr && editor->IsShownOnScreen();
+        },
+        [&, setup] {
+          wxTheApp->ProcessIdle();  // where the toolkit pairs labels and controls
+          labelled = gtk_label_get_mnemonic_widget(GTK_LABEL(setup->FindWindow(106)->GetHandle()));
+          checked = true;
+          RunningWindow(kSongListEditorResource)->SendCommand(2);
+        });
+    setup->SendCommand(101);
+  });
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(labelled, nullptr);
 }
 
 TEST_F(SetupWindowTest, SetModeOffersSaveEvenWhenCancelledAndKeepsThePrompt) {

@@ -68,6 +68,8 @@ TEST_F(SongListEditorTest, DayModeShowsSevenDaysAndKeepsEachSongOnItsDay) {
     for (int i = 0; i < kSlotCount; ++i) shown.push_back(editor->Box(i)->IsShown());
     monday = testing::ControlText(editor, 127);
     saturday = testing::ControlText(editor, 137);
+    EXPECT_EQ(testing::ScreenReaderName(editor->Box(1)), "Monday");
+    EXPECT_EQ(testing::ScreenReaderName(editor->Box(6)), "Saturday");
     Type(editor, 0, "/music/a.wav");
     Type(editor, 2, "123");
     Type(editor, 3, "/music/b.wav");
@@ -88,6 +90,7 @@ TEST_F(SongListEditorTest, OtherModesNumberTenSlots) {
     for (int i = 0; i < kSlotCount; ++i) {
       labels.push_back(testing::ControlText(editor, 125 + 2 * i));
       EXPECT_TRUE(editor->Box(i)->IsShown());
+      EXPECT_EQ(testing::ScreenReaderName(editor->Box(i)), labels.back());
     }
   });
   EXPECT_EQ(labels, (std::vector<std::string>{"1.", "2.", "3.", "4.", "5.", "6.", "7.", "8.", "9.",

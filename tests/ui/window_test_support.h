@@ -3,6 +3,7 @@
 // window of a resource that is running now.
 #pragma once
 
+#include <gtk/gtk.h>
 #include <wx/toplevel.h>
 
 #include <deque>
@@ -112,6 +113,17 @@ inline HelpSeen PressHelp(TDialog* window, int help_resource) {
             });
   window->SendCommand(9);
   return seen;
+}
+
+// What a screen reader is told of a control: its name, or its description.
+inline std::string ScreenReaderName(wxWindow* control) {
+  const char* name = atk_object_get_name(gtk_widget_get_accessible(GTK_WIDGET(control->GetHandle())));
+  return name != nullptr ? name : "";
+}
+inline std::string ScreenReaderDescription(wxWindow* control) {
+  const char* text =
+      atk_object_get_description(gtk_widget_get_accessible(GTK_WIDGET(control->GetHandle())));
+  return text != nullptr ? text : "";
 }
 
 // The text of a window's control, with the line breaks of wrapping undone.

@@ -1,0 +1,15 @@
+// What a screen reader is told of a control beyond what the toolkit tells it: a name
+// for a control whose caption does not say what it is, and a description of its
+// state. Through the control's accessible object (ATK), which the desktop's
+// accessibility bus reads. UI thread only; the control must exist.
+#pragma once
+
+#include <wx/string.h>
+#include <wx/window.h>
+
+namespace morrowby {
+
+void SetScreenReaderName(wxWindow* control, const wxString& name);
+void SetScreenReaderDescription(wxWindow* control, const wxString& description);
+
+}  // namespace morrowby
