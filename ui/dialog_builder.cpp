@@ -123,20 +123,19 @@ void SetKeyboardOrder(const std::vector<wxWindow*>& controls) {
 }
 
 // A static text. wxGTK makes each label the label of the next control that takes the
-// focus, for the access keys of labels and for screen readers; but the next "control"
-// may be a window opened over this one, which a screen reader is then told this label
-// belongs to, and which is gone (a dangling relation ATK complains of) once closed.
+// focus, for screen readers; but that may be a button with a caption of its own (a
+// radio button so labelled makes GTK's accessibility code fail an assertion), or a
+// window opened over this one, gone once closed. Only an edit box, which has no
+// caption, is given the label before it.
 class TemplateText : public wxStaticText {
  public:
   using wxStaticText::wxStaticText;
 
  private:
   void GTKWidgetDoSetMnemonic(GtkWidget* widget) override {
-    GtkLabel* label = GTK_LABEL(m_widget);
-    const bool in_this_window =
-        widget != nullptr && !GTK_IS_WINDOW(widget) &&
-        gtk_widget_get_toplevel(widget) == gtk_widget_get_toplevel(m_widget);
-    gtk_label_set_mnemonic_widget(label, in_this_window ? widget : nullptr);
+    const bool edit_box = widget != nullptr && GTK_IS_ENTRY(widget) &&
+                          gtk_widget_get_toplevel(widget) == gtk_widget_get_toplevel(m_widget);
+    gtk_label_set_mnemonic_widget(GTK_LABEL(m_widget), edit_box ? widget : nullptr);
   }
 };
 

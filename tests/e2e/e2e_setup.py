@@ -3,7 +3,9 @@ and keys (xdotool) on the real program; each runs with no window manager and und
 each window manager in turn (harness.window_case); and the installed menu entry with
 its actions."""
 import configparser
+import json
 import os
+import select
 import shlex
 import shutil
 import socket
@@ -11,7 +13,7 @@ import subprocess
 
 from harness import (Skip, case, check, expect_files_kept, expect_quiet_toolkit, expect_stopped,
                      ini_entries, kept_files, stop_with_sigterm, window_case)
-from morrowby_run import Driver, RunResult
+from morrowby_run import Driver, RunResult, windows_program
 from servers import wait_until
 
 # Control rectangles and window sizes in dialog units, as the window layouts give them.
@@ -485,3 +487,144 @@ def typing_kept(suite, manager):
     if manager and manager not in COMPOSITOR_PLACES:
         check('ATTENTION' not in notes['attention'], 'the launch window asks for attention: '
               + notes['attention'])
+
+
+class ScreenReader:
+    """The windows of a running program as a screen reader reads them, through AT-SPI
+    (atspi_reader.py, with the system's Python, which has python3-pyatspi)."""
+    READER = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'atspi_reader.py')
+
+    def __init__(self, env, pid):
+        self.proc = subprocess.Popen(['/usr/bin/python3', '-B', self.READER, str(pid)], env=env,
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.DEVNULL, universal_newlines=True)
+
+    def ask(self, what, limit=20):
+        self.proc.stdin.write(what + '\n')
+        self.proc.stdin.flush()
+        ready, _, _ = select.select([self.proc.stdout], [], [], limit)
+        check(ready, 'the accessibility bus did not answer "%s" in %d s' % (what, limit))
+        answer = json.loads(self.proc.stdout.readline() or '{"error": "no answer"}')
+        check('error' not in answer, 'reading the windows through AT-SPI: %s' % answer)
+        return answer
+
+    def window(self, title, limit=10):
+        """The showing window of this title, once a screen reader can see it."""
+        found = wait_until(lambda: next((w for w in self.ask('windows') if w['title'] == title),
+                                        None), limit, 0.2)
+        check(found, 'a screen reader finds no window "%s"' % title)
+        return found
+
+    def focus_on(self, title, name, limit=10):
+        """Waits until the control `name` of window `title` has the focus; returns the
+        focused control as last seen."""
+        seen = wait_until(lambda: (lambda f: f if f.get('window') == title and
+                                   f.get('name') == name else None)(self.ask('focus')), limit, 0.1)
+        return seen or self.ask('focus')
+
+    def close(self):
+        self.proc.stdin.close()
+        self.proc.wait(timeout=10)
+
+
+# Each window reached from the Setup window: the caption of the button that opens it
+# (from its opener), its title, and the controls Tab reaches in order, as the user's
+# files below set them. A radio group is one stop, at its checked button.
+SETUP_STOPS = ['Close', 'Morrowby', 'Set Mode', 'Modify Date Words']
+SONG_LIST_STOPS = ['%d.' % n for n in range(1, 11)] + ['Add Opening Song', 'Help', 'Cancel',
+                                                       'Open File', 'OK']
+PLAY_MODE_STOPS = ['No Sounds at all', 'Help', 'Cancel', 'OK']
+DATE_WORDS_STOPS = ['Cancel', 'Ding Dong', "It's", 'the', 'first', 'of', 'January', 'six',
+                    'fifteen', 'OK', 'PM', '24 hour clock', 'Monday']
+HELP_STOPS = ['Close']
+KEYBOARD_TOUR = [
+    ('Morrowby', 'Morrowby ', SONG_LIST_STOPS, [('Help', 'Song Entry Help', HELP_STOPS)]),
+    ('Set Mode', 'Play Mode', PLAY_MODE_STOPS, [('Help', 'Selection Modes', HELP_STOPS)]),
+    ('Modify Date Words', DATE_WORDS_TITLE, DATE_WORDS_STOPS, []),
+]
+BUTTON_ROLES = ('push button', 'toggle button', 'radio button')
+
+
+def expect_read_whole(window, trees):
+    """Every control of `window` as a screen reader gets it has a name and a role, and
+    every button an access key; notes the window's tree in `trees`."""
+    trees.append(window)
+    for c in window['controls']:
+        check(c['role'] and c['name'].strip(), 'in "%s", a screen reader finds a control with '
+              'no name or role: %r' % (window['title'], c))
+        if c['role'] in BUTTON_ROLES:
+            check(any(k.startswith('<Alt>') for k in c['keys']), 'in "%s", the button "%s" has '
+                  'no access key: %r' % (window['title'], c['name'], c['keys']))
+    return window
+
+
+def access_key(window, caption):
+    """The xdotool key of a button's access key, as the screen reader tells it."""
+    button = next((c for c in window['controls'] if c['name'] == caption), None)
+    check(button is not None, 'no button "%s" in "%s"' % (caption, window['title']))
+    return 'alt+' + next(k for k in button['keys'] if k.startswith('<Alt>'))[5:]
+
+
+def expect_tab_order(driver, reader, title, stops):
+    """From the first control, Tab goes through `stops` in order and back to the first."""
+    seen = [reader.focus_on(title, stops[0]).get('name')]
+    for expected in stops[1:] + stops[:1]:
+        driver.key_to_focus('Tab')
+        seen.append(reader.focus_on(title, expected).get('name'))
+    check(seen == stops + stops[:1], 'in "%s", Tab goes %s, not %s' % (title, seen, stops))
+
+
+def visit(driver, reader, opener, opener_focus, caption, title, stops, inner, trees):
+    """Opens window `title` from `opener` with the access key of its button, reads it
+    whole, goes round it with Tab, visits the windows it opens in turn, and leaves it
+    with Escape: `opener` is active again, with the focus where it was (on
+    `opener_focus`: an access key presses its button without moving the focus)."""
+    key = access_key(reader.window(opener[5]), caption)
+    driver.key_to_focus(key)
+    window = driver.window(title)
+    check(window is not None, '%s in "%s" opened no "%s" window' % (key, opener[5], title))
+    check(driver.wait_active(window, managed=True), '"%s" opened without the focus' % title)
+    expect_read_whole(reader.window(title), trees)
+    expect_tab_order(driver, reader, title, stops)
+    for inner_caption, inner_title, inner_stops in inner:
+        visit(driver, reader, window, stops[0], inner_caption, inner_title, inner_stops, [], trees)
+    driver.key_to_focus('Escape')
+    check(driver.gone(window), 'Escape left "%s" open' % title)
+    check(driver.wait_active(opener, managed=True), 'after "%s", "%s" is not active: focus %s, '
+          'active %s, it %s' % (title, opener[5], driver.focused(), driver.active(), opener[0]))
+    focus = reader.focus_on(opener[5], opener_focus)
+    check(focus.get('name') == opener_focus, 'after "%s", the focus is on %r, not on "%s" in '
+          '"%s"' % (title, focus, opener_focus, opener[5]))
+
+
+@window_case('keyboard alone: Tab in each template\'s order, every window reached by its access '
+             'key and left with Escape, the focus back where it was; a screen reader finds a '
+             'name and a role for every control and an access key on every button',
+             managers=('openbox', 'xfwm4', 'mutter', 'i3', 'icewm'))
+def keyboard_tour(suite, manager):
+    config = user_config(suite)
+    before = kept_files(config)
+    notes = {'trees': []}
+
+    def act(driver):
+        setup = driver.setup_window(limit=30)
+        check(setup is not None, '--setup showed no Setup window')
+        check(driver.wait_active(setup, managed=True), 'the Setup window opened without the focus')
+        reader = ScreenReader(suite.servers.env(**suite.servers.accessibility_env()),
+                              windows_program(driver.proc.pid) or driver.proc.pid)
+        try:
+            expect_read_whole(reader.window('Setup'), notes['trees'])
+            expect_tab_order(driver, reader, 'Setup', SETUP_STOPS)
+            for caption, title, stops, inner in KEYBOARD_TOUR:
+                visit(driver, reader, setup, SETUP_STOPS[0], caption, title, stops, inner,
+                      notes['trees'])
+        finally:
+            reader.close()
+        driver.key_to_focus('Escape')
+        notes['done'] = driver.elapsed()
+    result = suite.run(config, args=['--setup'], actions=[act],
+                       **suite.servers.accessibility_env())
+    expect_ended_from_setup(result, notes)
+    expect_files_kept(config, before)
+    if os.environ.get('E2E_VERBOSE'):
+        print(json.dumps(notes['trees'], indent=1))

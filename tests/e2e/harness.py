@@ -37,12 +37,13 @@ def case(name, known_fault=None):
 WINDOW_CASES = []
 
 
-def window_case(name, known_fault=None):
+def window_case(name, known_fault=None, managers=None):
     """Registers a case of the program's windows, to be run once on the bare X server
-    and once under each window manager (register_window_cases); it gets the Suite and
-    the name of the window manager, None for none."""
+    and once under each window manager (register_window_cases), or only under those
+    of `managers` (names; None for none); it gets the Suite and the name of the
+    window manager, None for none."""
     def register(function):
-        WINDOW_CASES.append((name, function, known_fault))
+        WINDOW_CASES.append((name, function, known_fault, managers))
         return function
     return register
 
@@ -51,7 +52,9 @@ def register_window_cases():
     """Adds the window cases after all others: first all of them with no window
     manager, then all under each manager in turn, so that each starts once."""
     for manager in [None] + list(WINDOW_MANAGERS):
-        for name, function, known_fault in WINDOW_CASES:
+        for name, function, known_fault, managers in WINDOW_CASES:
+            if managers is not None and manager not in managers:
+                continue
             label = name if manager is None else '%s [%s]' % (name, manager)
             CASES.append((label, _under(manager, function), known_fault))
 
@@ -95,7 +98,8 @@ def check(condition, message, result=None):
 
 # What GTK and GLib print when the program misuses them.
 TOOLKIT_COMPLAINTS = ('Gtk-CRITICAL', 'Gtk-WARNING', 'Gdk-CRITICAL', 'Gdk-WARNING',
-                      'GLib-CRITICAL', 'GLib-GObject-CRITICAL', 'GLib-GObject-WARNING')
+                      'GLib-CRITICAL', 'GLib-GObject-CRITICAL', 'GLib-GObject-WARNING',
+                      'Atk-CRITICAL', 'Atk-WARNING')
 
 
 def expect_quiet_toolkit(result):

@@ -67,6 +67,8 @@ class Servers:
         self._xvfb_display = None  # while Xwayland stands in for Xvfb
         self._wayland_env = {}
         self.sway = None  # while sway runs
+        self._a11y_bus = None  # the accessibility cases' session bus, once started
+        self._buses = []
 
     def track(self, pid):
         with open(os.path.join(self.root, 'pids'), 'a') as f:
@@ -212,12 +214,20 @@ class Servers:
         return subprocess.run(['xprop'] + list(args), env=self.env(), stdout=subprocess.PIPE,
                               stderr=subprocess.DEVNULL, universal_newlines=True).stdout
 
-    def _start_session_bus(self):
+    def accessibility_env(self):
+        """The environment changes that give a client the desktop's accessibility bus
+        (AT-SPI, started on demand by a session bus of its own), as a screen reader
+        needs it; the other cases run without it."""
+        if self._a11y_bus is None:
+            self._a11y_bus = self._start_session_bus(keep=False)
+        return {'DBUS_SESSION_BUS_ADDRESS': self._a11y_bus, 'NO_AT_BRIDGE': None}
+
+    def _start_session_bus(self, keep=True):
         bus = subprocess.Popen(['dbus-daemon', '--session', '--nofork', '--print-address=1'],
                                env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                universal_newlines=True)
         self.track(bus.pid)
-        self._wm_procs.append(bus)
+        (self._wm_procs if keep else self._buses).append(bus)
         address = bus.stdout.readline().strip()
         if not address:
             raise RuntimeError('no D-Bus session bus')
@@ -246,6 +256,9 @@ class Servers:
 
     def stop(self):
         self._stop_window_manager()
+        for bus in self._buses:
+            bus.terminate()
+            bus.wait(timeout=10)
         if self._pulse_pid:
             try:
                 os.kill(self._pulse_pid, 15)

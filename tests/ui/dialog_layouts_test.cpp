@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <wx/app.h>
 #include <wx/dcclient.h>
 #include <wx/display.h>
 #include <wx/stattext.h>
@@ -162,7 +163,7 @@ GtkWidget* FocusedWidget(wxDialog* dialog) {
   return gtk_window_get_focus(GTK_WINDOW(dialog->GetHandle()));
 }
 
-TEST_F(DialogLayoutsTest, TheFocusStartsAtTheFirstControlAndTabFollowsTheTemplate) {
+TEST_F(DialogLayoutsTest, TheFocusStartsAtTheFirstControlAndTabFollowsTheTemplateAndOnlyEditBoxesAreLabelled) {
   for (const DialogTemplate* t : AllDialogTemplates()) {
     const std::vector<wxWindow*> controls = Build(*t);
     dialog_->Show();
@@ -188,6 +189,16 @@ TEST_F(DialogLayoutsTest, TheFocusStartsAtTheFirstControlAndTabFollowsTheTemplat
       seen.push_back(id);
     }
     EXPECT_EQ(seen, expected) << "resource " << t->id;
+    // The toolkit ties labels to controls as it idles; a screen reader then reads a
+    // label as the name of the control it is tied to.
+    wxTheApp->ProcessIdle();
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      if (t->controls[i].kind != ControlKind::kStaticText) continue;
+      GtkWidget* labelled = gtk_label_get_mnemonic_widget(GTK_LABEL(controls[i]->GetHandle()));
+      EXPECT_TRUE(labelled == nullptr || GTK_IS_ENTRY(labelled))
+          << "resource " << t->id << ": the text " << t->controls[i].id << " labels a "
+          << G_OBJECT_TYPE_NAME(labelled);
+    }
   }
 }
 
