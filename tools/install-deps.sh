@@ -18,11 +18,13 @@ demo=(
   fonts-liberation sound-theme-freedesktop python3
 )
 # The tests: servers of their own (X, Wayland, sound, D-Bus), the window managers and
-# compositors of the window cases, and the tools that drive and record them.
+# compositors of the window cases, the tools that drive and record them, and the
+# accessibility bus through which they read the windows as a screen reader does.
 test=(
   libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils faketime xdotool imagemagick
   sway foot wtype grim weston
   openbox xfwm4 mutter i3-wm icewm xwayland xterm dbus-daemon libglib2.0-bin dconf-gsettings-backend pipewire pipewire-bin wireplumber pipewire-pulse
+  at-spi2-core python3-pyatspi
   sox desktop-file-utils dpkg-dev file
 )
 bench=(gnome-session-canberra libcanberra-gtk3-module strace)

@@ -6,7 +6,6 @@
 
 #include <gtk/gtk.h>
 #include <wx/app.h>
-#include <wx/weakref.h>
 
 #include "resources/dialog_layouts.h"
 #include "ui/dialog_builder.h"
@@ -25,25 +24,6 @@ std::vector<TDialog*>& ModalRuns() {
 // a window on, and where GTK's modal run, looking for the seat's pointer to release,
 // would crash.
 bool HasSeat() { return gdk_display_get_default_seat(gdk_display_get_default()) != nullptr; }
-
-// The window to make active again once a closed window is gone from the display.
-struct Reactivation {
-  wxWeakRef<TDialog> opener;
-};
-
-gboolean ReactivateOpener(gpointer data) {
-  auto* r = static_cast<Reactivation*>(data);
-  if (r->opener && r->opener->IsShown() && !QuitRequested()) ActivateWindow(r->opener.get());
-  delete r;
-  return G_SOURCE_REMOVE;
-}
-
-// Some managers (Xfwm4) focus a window of their own choosing when a window closed
-// over another closed over a third is destroyed, after the program's own request:
-// the request is made again once the destroyed window is gone.
-void OnClosedWindowDestroyed(GtkWidget*, gpointer data) {
-  g_idle_add(&ReactivateOpener, data);
-}
 
 bool quit_requested = false;
 bool main_loop_told = false;
@@ -106,11 +86,7 @@ int TDialog::Execute() {
   // The window that opened this one is active again, rather than whatever window the
   // window manager would pick.
   auto* opener = dynamic_cast<TDialog*>(GetParent());
-  if (opener != nullptr && opener->IsShown() && !quit_requested) {
-    ActivateWindow(opener);
-    g_signal_connect(GetHandle(), "destroy", G_CALLBACK(&OnClosedWindowDestroyed),
-                     new Reactivation{opener});
-  }
+  if (opener != nullptr && opener->IsShown() && !quit_requested) ActivateWindow(opener);
   PassQuitOn();
   return code;
 }
