@@ -12,9 +12,11 @@ for set in demo test bench package fuzz; do
   "$source/tools/install-deps.sh" --$set --list | sort >"$scratch/$set"
 done
 
-# The window managers and compositors of the window cases, their servers and drivers.
+# The window managers and compositors of the window cases, their servers and drivers,
+# and the accessibility bus they read the windows through.
 test_only=(sway weston mutter i3-wm icewm openbox xfwm4 xwayland xterm foot wtype grim
-           xvfb xdotool pulseaudio pipewire wireplumber pipewire-pulse dbus-daemon libgtest-dev)
+           xvfb xdotool pulseaudio pipewire wireplumber pipewire-pulse dbus-daemon libgtest-dev
+           at-spi2-core python3-pyatspi)
 check "the demo installs no test tool" bash -c \
   "grep -xF -f <(printf '%s\n' ${test_only[*]}) '$scratch/demo' | sed 's/^/picked: /'; test \${PIPESTATUS[0]} -eq 1"
 check "the tests install every window manager of the window cases" bash -c \
