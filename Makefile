@@ -103,9 +103,15 @@ package:
 	JOBS=$(JOBS) tools/build-package.sh $(BUILD)-package
 	lintian --pedantic --info $(BUILD)-package/morrowby_*.deb
 
-# Pictures of every window, for the README and for review.
+# Pictures of every window, for the README and for review; and at larger text sizes,
+# for review, in $(BUILD)/screenshots-scale/<scale>/ (on a larger screen).
 screenshots: build
 	xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD)/tests/morrowby_screenshots docs/screenshots
+	for scale in 1 1.25 1.5 2; do \
+	  mkdir -p $(BUILD)/screenshots-scale/$$scale && \
+	  xvfb-run -a -s "-screen 0 2560x1600x24" $(BUILD)/tests/morrowby_screenshots \
+	    --text-scale $$scale $(BUILD)/screenshots-scale/$$scale || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD)

@@ -1,7 +1,9 @@
 // morrowby_screenshots: renders every window of the program, with sample content, to
 // <folder>/<name>.png (default docs/screenshots). Run it on an X display, e.g.
 //   xvfb-run -a -s "-screen 0 1280x800x24" morrowby_screenshots docs/screenshots
-// It works on a scratch settings folder and never touches the user's own files.
+// `--text-scale S` first sets the desktop's font to S times its usual size (Sans 10),
+// as a user who wants larger text does. It works on a scratch settings folder and
+// never touches the user's own files.
 #include <sys/stat.h>
 #include <wx/app.h>
 #include <wx/timer.h>
@@ -9,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -155,6 +158,18 @@ constexpr char kFocusedLook[] =
     "entry { color: #000000; }\n";
 
 int main(int argc, char** argv) {
+  double text_scale = 1;
+  if (argc > 2 && std::strcmp(argv[1], "--text-scale") == 0) {
+    text_scale = std::atof(argv[2]);
+    if (text_scale < 0.5 || text_scale > 4) {
+      std::fprintf(stderr, "morrowby_screenshots: --text-scale takes 0.5 to 4, not %s\n",
+                   argv[2]);
+      return 1;
+    }
+    argv[2] = argv[0];
+    argv += 2;
+    argc -= 2;
+  }
   char scratch[] = "/tmp/morrowby-screenshots-XXXXXX";
   if (mkdtemp(scratch) == nullptr) return 1;
   setenv("XDG_CONFIG_HOME", scratch, 1);
@@ -163,6 +178,10 @@ int main(int argc, char** argv) {
   if (FILE* css = std::fopen((gtk + "/gtk.css").c_str(), "w")) {
     std::fputs(kFocusedLook, css);
     std::fclose(css);
+  }
+  if (FILE* settings = std::fopen((gtk + "/settings.ini").c_str(), "w")) {
+    std::fprintf(settings, "[Settings]\ngtk-font-name=Sans %g\n", 10 * text_scale);
+    std::fclose(settings);
   }
   return wxEntry(argc, argv);
 }
