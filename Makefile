@@ -11,7 +11,7 @@ CHIME_DIR = $(or $(XDG_CONFIG_HOME),$(HOME)/.config)/systemd/user
 
 FUZZ_SECONDS ?= 60
 
-.PHONY: all build check demo test test-deps sanitized-tests thread-sanitized-tests soak fuzz deps bench install autostart no-autostart chime no-chime package screenshots clean
+.PHONY: all build check demo test test-deps sanitized-tests thread-sanitized-tests soak fuzz deps bench install autostart no-autostart chime no-chime package screenshots update-po clean
 
 all: build
 
@@ -103,15 +103,27 @@ package:
 	JOBS=$(JOBS) tools/build-package.sh $(BUILD)-package
 	lintian --pedantic --info $(BUILD)-package/morrowby_*.deb
 
-# Pictures of every window, for the README and for review; and at larger text sizes,
-# for review, in $(BUILD)/screenshots-scale/<scale>/ (on a larger screen).
-screenshots: build
+# Pictures of every window, for the README and for review: in English, and in each
+# language of SCREENSHOT_LOCALES under docs/screenshots/<language>; and at larger
+# text sizes, for review, in $(BUILD)/screenshots-scale/<scale>/ (on a larger screen).
+SCREENSHOT_LOCALES ?= de_DE.UTF-8 fr_FR.UTF-8
+screenshots: test-deps build
 	xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD)/tests/morrowby_screenshots docs/screenshots
+	for locale in $(SCREENSHOT_LOCALES); do \
+	  mkdir -p docs/screenshots/$${locale%%_*} && \
+	  xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD)/tests/morrowby_screenshots \
+	    --locale=$$locale docs/screenshots/$${locale%%_*} || exit 1; \
+	done
 	for scale in 1 1.25 1.5 2; do \
 	  mkdir -p $(BUILD)/screenshots-scale/$$scale && \
 	  xvfb-run -a -s "-screen 0 2560x1600x24" $(BUILD)/tests/morrowby_screenshots \
 	    --text-scale $$scale $(BUILD)/screenshots-scale/$$scale || exit 1; \
 	done
+
+# The texts for translation: po/morrowby.pot extracted again from the sources, and
+# merged into each language's catalogue (po/<language>.po).
+update-po:
+	tools/update-po.sh
 
 clean:
 	rm -rf $(BUILD)

@@ -2,6 +2,8 @@
 #include "app/app.h"
 
 #include "app/main_window.h"
+#include "store/translation.h"
+#include "ui/shown_text.h"
 
 namespace morrowby {
 
@@ -13,6 +15,7 @@ TApp::TApp(int hand_over_fd) : hand_over_fd_(hand_over_fd) {
 }
 
 bool TApp::OnInit() {
+  UseUserLanguageInWindows(CatalogueFolder());
   auto* window = new TWndw(hand_over_fd_);
   SetTopWindow(window);  // never shown: see TWndw
   window->SetupWindow();

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+#include "store/translation.h"
+
 namespace morrowby {
 namespace {
 
@@ -51,29 +53,31 @@ CommandLine ParseCommandLine(int argc, char* const argv[]) {
         say_time = true;
         result.output = optarg;
         if (result.output.empty() && result.complaint.empty())  // --output= or -o ''
-          result.complaint = "option '--output' needs a file name";
+          result.complaint = TrFormat("option '%s' needs a file name", "--output");
         break;
       case ':':
         if (result.complaint.empty())
-          result.complaint =
-              "option '" + Spelled(args.data(), optind - 1, optopt) + "' needs a file name";
+          result.complaint = TrFormat("option '%s' needs a file name",
+                                      Spelled(args.data(), optind - 1, optopt).c_str());
         break;
       default:
         if (result.complaint.empty())
-          result.complaint =
-              "option '" + Spelled(args.data(), optind - 1, optopt) + "' is not understood";
+          result.complaint = TrFormat("option '%s' is not understood",
+                                      Spelled(args.data(), optind - 1, optopt).c_str());
     }
   }
   if (optind < argc && result.complaint.empty())
-    result.complaint = "unexpected argument '" + std::string(args[optind]) + "'";
+    result.complaint = TrFormat("unexpected argument '%s'", args[optind]);
   if (setup && say_time && result.complaint.empty())
-    result.complaint = "--setup and --say-time cannot be used together";
+    result.complaint = Tr("--setup and --say-time cannot be used together");
 
   // The complaint says what happens instead.
   if (!result.complaint.empty())
-    result.complaint = "morrowby: " + result.complaint +
-                       (help || version ? " (ignored)"
-                                        : "; running as with no options (see morrowby --help)");
+    result.complaint =
+        help || version
+            ? TrFormat("morrowby: %s (ignored)", result.complaint.c_str())
+            : TrFormat("morrowby: %s; running as with no options (see morrowby --help)",
+                       result.complaint.c_str());
   if (help) {
     result.kind = RunKind::kHelp;
   } else if (version) {
@@ -89,23 +93,24 @@ CommandLine ParseCommandLine(int argc, char* const argv[]) {
 }
 
 std::string UsageText() {
-  return "Usage: morrowby [OPTION]...\n"
-         "Greets you with a song or the spoken date and time, as at log-in.\n"
-         "\n"
-         "      --setup          open the Setup window at once: no greeting, no button\n"
-         "      --say-time       speak the date and time now, with your date words,\n"
-         "                         whatever the play mode\n"
-         "  -o, --output=FILE    with --say-time: write the announcement to FILE as a\n"
-         "                         WAV file instead of playing it (no sound device or\n"
-         "                         display needed)\n"
-         "      --help           show this help and end\n"
-         "      --version        show the version and end\n"
-         "\n"
-         "With no option Morrowby runs as at log-in: the greeting, then the Setup\n"
-         "button for two seconds. An option it does not understand is reported in\n"
-         "one line, and the run goes on as with no options.\n"
-         "Exit status: 0, or 1 when the --output file cannot be written.\n"
-         "Settings: $XDG_CONFIG_HOME/TOLVERA.INI (~/.config/TOLVERA.INI); man morrowby.\n";
+  // In three parts, so that a change to one leaves the others' translations standing.
+  return std::string(Tr("Usage: morrowby [OPTION]...\n"
+                        "Greets you with a song or the spoken date and time, as at log-in.\n")) +
+         "\n" +
+         Tr("      --setup          open the Setup window at once: no greeting, no button\n"
+            "      --say-time       speak the date and time now, with your date words,\n"
+            "                         whatever the play mode\n"
+            "  -o, --output=FILE    with --say-time: write the announcement to FILE as a\n"
+            "                         WAV file instead of playing it (no sound device or\n"
+            "                         display needed)\n"
+            "      --help           show this help and end\n"
+            "      --version        show the version and end\n") +
+         "\n" +
+         Tr("With no option Morrowby runs as at log-in: the greeting, then the Setup\n"
+            "button for two seconds. An option it does not understand is reported in\n"
+            "one line, and the run goes on as with no options.\n"
+            "Exit status: 0, or 1 when the --output file cannot be written.\n"
+            "Settings: $XDG_CONFIG_HOME/TOLVERA.INI (~/.config/TOLVERA.INI); man morrowby.\n");
 }
 
 }  // namespace morrowby

@@ -2,6 +2,7 @@
 // connection of our own that is closed before GTK opens its own) and the choice of
 // GDK_BACKEND that follows from it.
 #include "app/display_choice.h"
+#include "store/translation.h"
 
 #include <poll.h>
 #include <wayland-client.h>
@@ -104,8 +105,8 @@ bool ChooseDisplay(std::string* why) {
       setenv("GDK_BACKEND", "x11", 1);
       return true;
     case Backend::kNoSeat:
-      *why = std::string("the Wayland display \"") + std::getenv("WAYLAND_DISPLAY") +
-             "\" has no seat (no keyboard, no pointer)";
+      *why = TrFormat("the Wayland display \"%s\" has no seat (no keyboard, no pointer)",
+                      std::getenv("WAYLAND_DISPLAY"));
       return false;
   }
   return true;

@@ -1,5 +1,6 @@
 // Writing and reading the hand-over's state block.
 #include "app/hand_over.h"
+#include "store/translation.h"
 
 #include <unistd.h>
 
@@ -85,7 +86,7 @@ HandOverReader::Status HandOverReader::Feed(const std::string& bytes, bool close
   buffer_ += bytes;
   status_ = Parse();
   if (closed && (status_ == kWaiting || status_ == kHasState)) {
-    problem_ = "the greeting ended before it had handed over its run";
+    problem_ = Tr("the greeting ended before it had handed over its run");
     status_ = kBroken;
   }
   return status_;
@@ -99,15 +100,15 @@ HandOverReader::Status HandOverReader::Parse() {
   // format is never read as this one.
   const std::size_t magic_seen = buffer_.size() < kMagicBytes ? buffer_.size() : kMagicBytes;
   if (buffer_.compare(0, magic_seen, kMagic, magic_seen) != 0) {
-    problem_ = "the greeting handed over something that is not a run";
+    problem_ = Tr("the greeting handed over something that is not a run");
     return kMismatch;
   }
   Fields header(buffer_, kMagicBytes);
   uint32_t version = 0, length = 0;
   if (!header.U32(&version)) return kWaiting;
   if (version != kHandOverVersion) {
-    problem_ = "the greeting speaks hand-over version " + std::to_string(version) +
-               ", the windows program version " + std::to_string(kHandOverVersion);
+    problem_ = TrFormat("the greeting speaks hand-over version %u, the windows program version %u",
+                        static_cast<unsigned>(version), static_cast<unsigned>(kHandOverVersion));
     return kMismatch;
   }
   if (!header.U32(&length) || buffer_.size() < kHeaderBytes + length) return kWaiting;
@@ -118,7 +119,7 @@ HandOverReader::Status HandOverReader::Parse() {
       !f.I32(&state.time.month) || !f.I32(&state.time.wday) ||
       !f.Raw(image.data(), image.size()) || !f.Text(&state.current_list_path) ||
       f.at() != kHeaderBytes + length) {
-    problem_ = "the greeting's hand-over is damaged";
+    problem_ = Tr("the greeting's hand-over is damaged");
     return kMismatch;
   }
   state.list = DecodeSongList(image);

@@ -15,9 +15,13 @@
 #include "app/windows_launcher.h"
 #include "sound/announcement.h"
 #include "sound/device_sound_service.h"
+#include "store/translation.h"
+
+using morrowby::Tr;
 
 int main(int argc, char** argv) {
   morrowby::ProgramClockMs();  // the program clock counts from here
+  morrowby::UseUserLanguage();
   morrowby::InstallStopSignals(true);
   // A windows program that has gone must not end the greeting.
   signal(SIGPIPE, SIG_IGN);
@@ -31,8 +35,8 @@ int main(int argc, char** argv) {
   const auto start_windows = [&]() {
     std::string why;
     if (!windows.Start(argv[0], setup_at_once, &why))
-      std::fprintf(stderr, "morrowby: cannot start its windows (%s); %s\n", why.c_str(),
-                   setup_at_once ? "the Setup window cannot open" : "no Setup button");
+      std::fprintf(stderr, Tr("morrowby: cannot start its windows (%s); %s\n"), why.c_str(),
+                   setup_at_once ? Tr("the Setup window cannot open") : Tr("no Setup button"));
     return windows.HandOverFd();
   };
   {

@@ -16,6 +16,7 @@
 #include "ui/launch_window.h"
 #include "ui/setup_opener.h"
 #include "ui/window_manager.h"
+#include "store/translation.h"
 
 namespace morrowby {
 
@@ -92,7 +93,7 @@ void TWndw::StartUpTimer() {
       // A greeting that was stopped closes the channel: that needs no words.
       if (!StopRequested())
         std::fprintf(stderr, "morrowby: %s; %s\n", hand_over_.Problem().c_str(),
-                     SetupAtOnce ? "the Setup window cannot open" : "no Setup button");
+                     SetupAtOnce ? Tr("the Setup window cannot open") : Tr("no Setup button"));
       PostQuitRequest();
       return;
     case HandOverReader::kEnded:

@@ -8,6 +8,7 @@
 #include "sound/clip_catalogue.h"
 #include "sound/device_sound_service.h"
 #include "sound/wave_file_writer.h"
+#include "store/translation.h"
 
 namespace morrowby {
 namespace {
@@ -28,20 +29,20 @@ int SayTimeToFile(const std::string& path) {
   WaveView format;
   if (!ParseWaveImage(gap.data, gap.size, &format)) {
     // A program built with a broken clip must not pass off an empty file as the time.
-    std::fprintf(stderr, "morrowby: cannot write %s: the built-in clip %u cannot be read\n",
+    std::fprintf(stderr, Tr("morrowby: cannot write %s: the built-in clip %u cannot be read\n"),
                  path.c_str(), static_cast<unsigned>(PhraseClips.gap));
     return 1;
   }
   WaveFileWriter writer(format);
   AnnounceDateTime(writer, TakeLocalTime());
   if (writer.ImagesSkipped() > 0) {
-    std::fprintf(stderr, "morrowby: cannot write %s: %d of the built-in clips cannot be read\n",
+    std::fprintf(stderr, Tr("morrowby: cannot write %s: %d of the built-in clips cannot be read\n"),
                  path.c_str(), writer.ImagesSkipped());
     return 1;
   }
   const FileResult written = writer.WriteTo(path);
   if (written.ok) return 0;
-  std::fprintf(stderr, "morrowby: cannot write %s: %s\n", path.c_str(), written.reason.c_str());
+  std::fprintf(stderr, Tr("morrowby: cannot write %s: %s\n"), path.c_str(), written.reason.c_str());
   return 1;
 }
 

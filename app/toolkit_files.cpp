@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "store/paths.h"
+#include "store/translation.h"
 
 namespace morrowby {
 namespace {
@@ -38,11 +39,11 @@ bool ToolkitFilesSafe(std::string* why) {
     struct stat st;
     if (stat(file.c_str(), &st) != 0) continue;
     if (!S_ISREG(st.st_mode)) {
-      *why = file + " is not a regular file";
+      *why = TrFormat("%s is not a regular file", file.c_str());
       return false;
     }
     if (st.st_size > kMaxBytes) {
-      *why = file + " is larger than 1 MiB";
+      *why = TrFormat("%s is larger than 1 MiB", file.c_str());
       return false;
     }
   }

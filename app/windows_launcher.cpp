@@ -16,6 +16,8 @@
 #include "app/hand_over.h"
 #include "app/stop_signals.h"
 #include "sound/stop_request.h"
+#include "store/paths.h"
+#include "store/translation.h"
 
 extern char** environ;
 
@@ -25,15 +27,6 @@ namespace {
 constexpr char kWindowsProgram[] = "morrowby-windows";
 constexpr int kKillAfterMs = 1000;
 constexpr int kLookWithoutPipeMs = 50;
-
-// The folder of the running program, with its final '/'; "" when unknown.
-std::string ProgramFolder() {
-  char path[4096];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "";
-  const std::string exe(path, static_cast<std::size_t>(n));
-  return exe.substr(0, exe.rfind('/') + 1);
-}
 
 std::string FindWindowsProgram() {
   const std::string folder = ProgramFolder();
@@ -52,7 +45,7 @@ WindowsLauncher::~WindowsLauncher() {
 bool WindowsLauncher::Start(const char* argv0, bool setup_at_once, std::string* why) {
   const std::string path = FindWindowsProgram();
   if (path.empty()) {
-    *why = std::string(kWindowsProgram) + " is missing";
+    *why = TrFormat("%s is missing", kWindowsProgram);
     return false;
   }
   int fds[2];

@@ -23,6 +23,9 @@
 #include "app/toolkit_files.h"
 #include "sound/stop_request.h"
 #include "ui/dialog.h"
+#include "store/translation.h"
+
+using morrowby::Tr;
 
 namespace {
 
@@ -65,19 +68,21 @@ void ReportNoToolkit(const char* consequence) {
   const bool wayland_named = wayland != nullptr && *wayland != '\0';
   const bool on_wayland = backend != nullptr && std::strcmp(backend, "wayland") == 0;
   if (!x11_named && !wayland_named)
-    std::fprintf(stderr, "morrowby: no display; %s\n", consequence);
+    std::fprintf(stderr, Tr("morrowby: no display; %s\n"), consequence);
   else
-    std::fprintf(stderr, "morrowby: the toolkit could not start on display \"%s\"; %s\n",
+    std::fprintf(stderr, Tr("morrowby: the toolkit could not start on display \"%s\"; %s\n"),
                  wayland_named && (on_wayland || !x11_named) ? wayland : display, consequence);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The locale before GTK starts: GTK's own texts (the file chooser's) follow it.
+  morrowby::UseUserLanguage();
   // Before any descriptor of our own is opened, which could take the channel's number.
   const int flags = fcntl(morrowby::kHandOverFd, F_GETFL);
   if (flags < 0) {
-    std::fprintf(stderr, "morrowby-windows: only morrowby starts this program\n");
+    std::fprintf(stderr, Tr("morrowby-windows: only morrowby starts this program\n"));
     return 0;
   }
   morrowby::InstallStopSignals(false);
@@ -87,7 +92,7 @@ int main(int argc, char** argv) {
   fcntl(morrowby::kHandOverFd, F_SETFL, flags | O_NONBLOCK);
   SettleEnvironment();
   const char* consequence =
-      setup_at_once ? "the Setup window cannot open" : "the Setup button is not shown";
+      setup_at_once ? Tr("the Setup window cannot open") : Tr("the Setup button is not shown");
 
   std::string unusable;
   if (!morrowby::ChooseDisplay(&unusable)) {
@@ -95,7 +100,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!morrowby::ToolkitFilesSafe(&unusable)) {
-    std::fprintf(stderr, "morrowby: %s, and the toolkit would wait on it; %s\n",
+    std::fprintf(stderr, Tr("morrowby: %s, and the toolkit would wait on it; %s\n"),
                  unusable.c_str(), consequence);
     return 0;
   }

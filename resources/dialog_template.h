@@ -33,8 +33,11 @@ enum ControlStyle : unsigned {
   kBorder = 1u << 3,
   kGroup = 1u << 4,   // first radio button of a group
   kNoTabStop = 1u << 5,
+  kAsSpoken = 1u << 6,  // an English word of the spoken announcement, shown as heard
 };
 
+// A control's texts are the program's English, which the windows show in the user's
+// language (ui/shown_text.h); the message catalogue takes them from here (N_).
 struct ControlTemplate {
   int id;
   ControlKind kind;
@@ -44,6 +47,8 @@ struct ControlTemplate {
   int icon = 0;      // for kStaticIcon: icon resource 1 or 2
   // Texts the window may put in the control later; the builder makes room for them.
   std::vector<const char*> later_texts = {};
+  // Facts put in place of the text's "%s", in order: a version, a folder, a date.
+  std::vector<const char*> fill = {};
 };
 
 enum class FontFace { kSans, kHeavySans, kSerif };

@@ -14,6 +14,7 @@
 #include "sound/sndfile_reader.h"
 #include "sound/sound_theme.h"
 #include "sound/wave_image.h"
+#include "store/translation.h"
 
 namespace morrowby {
 namespace {
@@ -42,7 +43,7 @@ class DeviceSoundService final : public SoundService {
     if (!theme_file.empty() && PlayFile(theme_file)) return;
     if (PlayFile(name)) return;
     if (!output_.Usable()) return;
-    std::fprintf(stderr, "morrowby: cannot play \"%s\"; playing the default sound\n",
+    std::fprintf(stderr, Tr("morrowby: cannot play \"%s\"; playing the default sound\n"),
                  name.c_str());
     PlayDefaultSound();
   }

@@ -20,6 +20,7 @@
 
 #include "sound/sample_ring.h"
 #include "sound/stop_request.h"
+#include "store/translation.h"
 
 namespace morrowby {
 namespace {
@@ -195,7 +196,7 @@ class AudioOutput::Device {
   }
 
   void GiveUp(const char* tried) {
-    std::fprintf(stderr, "morrowby: no sound server answered within %d s (%s); staying silent\n",
+    std::fprintf(stderr, Tr("morrowby: no sound server answered within %d s (%s); staying silent\n"),
                  kOpenDeadlineSeconds, tried);
     gave_up_ = true;
     ring_.Reset();  // no consumer runs
@@ -310,7 +311,7 @@ class AudioOutput::Device {
     if (Clock::now() - *last_progress < kStallLimit &&
         SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_PLAYING)
       return true;
-    std::fprintf(stderr, "morrowby: the sound device stopped playing\n");
+    std::fprintf(stderr, Tr("morrowby: the sound device stopped playing\n"));
     Close();
     ring_.Reset();
     gave_up_ = true;

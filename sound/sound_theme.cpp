@@ -17,6 +17,7 @@
 
 #include "store/atomic_file.h"
 #include "store/paths.h"
+#include "store/translation.h"
 
 namespace morrowby {
 namespace {
@@ -79,7 +80,7 @@ std::string IniValue(const std::string& path, const std::string& section, const 
   const FileResult read = ReadFileWhole(path, kMaxDesktopFileBytes, &text);
   if (!read.ok) {
     if (read.error != ENOENT && read.error != ENOTDIR)
-      std::fprintf(stderr, "morrowby: %s skipped: %s\n", path.c_str(), read.reason.c_str());
+      std::fprintf(stderr, Tr("morrowby: %s skipped: %s\n"), path.c_str(), read.reason.c_str());
     return "";
   }
   std::istringstream in(text);
@@ -125,7 +126,7 @@ void ReadGSettings(ThemeChoices* choices) {
   gchar* database = g_build_filename(g_get_user_config_dir(), "dconf", "user", nullptr);
   struct stat st;
   const bool odd = stat(database, &st) == 0 && !S_ISREG(st.st_mode);
-  if (odd) std::fprintf(stderr, "morrowby: %s skipped: not a regular file\n", database);
+  if (odd) std::fprintf(stderr, Tr("morrowby: %s skipped: %s\n"), database, Tr("not a regular file"));
   g_free(database);
   if (odd) return;
   GSettingsSchemaSource* source = g_settings_schema_source_get_default();

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "store/paths.h"
+#include "store/translation.h"
 
 namespace morrowby {
 namespace {
@@ -113,7 +114,7 @@ FileResult WriteInPlace(const std::string& path, const std::string& content) {
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
-    return Failure(EINVAL, "not a regular file");
+    return Failure(EINVAL, Tr("not a regular file"));
   }
   const off_t size = static_cast<off_t>(content.size());
   int err = 0;
@@ -187,13 +188,13 @@ int OpenRegularFile(const std::string& path, struct stat* st, std::string* reaso
     err = S_ISDIR(st->st_mode) ? EISDIR : EINVAL;
   if (err == 0) return fd;
   close(fd);
-  if (reason != nullptr) *reason = err == EINVAL ? "not a regular file" : std::strerror(err);
+  if (reason != nullptr) *reason = err == EINVAL ? Tr("not a regular file") : std::strerror(err);
   errno = err;
   return -1;
 }
 
 FileResult ReplaceFile(const std::string& path_in, const std::string& content) {
-  if (path_in.empty()) return Failure(ENOENT, "no file name");
+  if (path_in.empty()) return Failure(ENOENT, Tr("no file name"));
   std::string path, why;
   int err = 0;
   if (!ResolveSafely(path_in, &path, &err, &why)) return Failure(err, why);
@@ -202,7 +203,7 @@ FileResult ReplaceFile(const std::string& path_in, const std::string& content) {
   mode_t mode = 0666;  // for a new file, less the umask
   struct stat st;
   if (lstat(path.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? Failure(EISDIR) : Failure(EINVAL, "not a regular file");
+    if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? Failure(EISDIR) : Failure(EINVAL, Tr("not a regular file"));
     // A read-only file stays as it is, even for a user (root) the system would let
     // write it: the owner marked it so.
     if ((st.st_mode & 0222) == 0) return Failure(EACCES);
@@ -294,8 +295,8 @@ FileResult ReadFileWhole(const std::string& path, std::size_t limit, std::string
     out->clear();
     if (!ok) return Failure(err);
     return Failure(EFBIG, limit >= (std::size_t{1} << 20)
-                              ? "it holds more than " + std::to_string(limit >> 20) + " MiB"
-                              : "it holds more than " + std::to_string(limit >> 10) + " KiB");
+                              ? TrFormat("it holds more than %zu MiB", limit >> 20)
+                              : TrFormat("it holds more than %zu KiB", limit >> 10));
   }
   return Success();
 }

@@ -1,6 +1,7 @@
 // Path parts, the configuration folder and link resolution under the kernel's rule
 // for links in shared folders.
 #include "store/paths.h"
+#include "store/translation.h"
 
 #include <cerrno>
 #include <algorithm>
@@ -53,6 +54,14 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string ProgramFolder() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "";
+  const std::string exe(path, static_cast<std::size_t>(n));
+  return exe.substr(0, exe.rfind('/') + 1);
+}
+
 std::string ConfigFolder() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg != nullptr && xdg[0] == '/') return xdg;
@@ -86,20 +95,21 @@ bool ResolveSafely(const std::string& path, std::string* resolved, int* error,
     }
     if (!MayFollow(folder, st)) {
       *error = ELOOP;
-      *reason = "it is a link that another user put in the shared folder " + folder +
-                "; it is not followed";
+      *reason = TrFormat("it is a link that another user put in the shared folder %s; it is "
+                         "not followed",
+                         folder.c_str());
       return false;
     }
     if (++links > kMaxLinks) {
       *error = ELOOP;
-      *reason = "it passes through too many symbolic links";
+      *reason = Tr("it passes through too many symbolic links");
       return false;
     }
     char target[PATH_MAX];
     const ssize_t n = readlink(next.c_str(), target, sizeof target - 1);
     if (n <= 0) {
       *error = n < 0 ? errno : ENOENT;
-      *reason = "its symbolic link cannot be read";
+      *reason = Tr("its symbolic link cannot be read");
       return false;
     }
     const std::string to(target, static_cast<std::size_t>(n));

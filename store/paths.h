@@ -15,6 +15,9 @@ std::string FolderOf(const std::string& path);
 // The last part of `path`: everything after its last '/'.
 std::string NameOf(const std::string& path);
 
+// The folder of the running program, with its final '/'; "" when unknown.
+std::string ProgramFolder();
+
 // The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute path,
 // else ~/.config ($HOME, or the password database's home when that is unset).
 std::string ConfigFolder();

@@ -13,6 +13,7 @@
 #include "store/atomic_file.h"
 #include "store/paths.h"
 #include "store/settings_text.h"
+#include "store/translation.h"
 
 namespace morrowby {
 namespace {
@@ -55,11 +56,12 @@ class FolderLock {
 bool Load(std::string* text, std::string* why) {
   const FileResult read = ReadFileWhole(SettingsFilePath(), kMaxSettingsBytes, text);
   if (!read.ok && read.error != ENOENT) {
-    *why = "the file could not be read whole (" + read.reason + "); it is left as it is";
+    *why = TrFormat("the file could not be read whole (%s); it is left as it is",
+                    read.reason.c_str());
     return false;
   }
   if (text->find('\0') != std::string::npos) {
-    *why = "the file holds a NUL byte; it is left as it is";
+    *why = Tr("the file holds a NUL byte; it is left as it is");
     return false;
   }
   return true;
@@ -82,16 +84,16 @@ std::string ReadSetting(const std::string& key, std::size_t room) {
 bool WriteSetting(const std::string& key, const std::string& value, std::string* reason) {
   auto fail = [&](const std::string& why) {
     if (reason != nullptr) *reason = why;
-    std::fprintf(stderr, "morrowby: cannot store %s in %s: %s\n", key.c_str(),
+    std::fprintf(stderr, Tr("morrowby: cannot store %s in %s: %s\n"), key.c_str(),
                  SettingsFilePath().c_str(), why.c_str());
     return false;
   };
   if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos ||
       key.empty() || key.find_first_of(std::string("\r\n\0=[]", 6)) != std::string::npos)
-    return fail("the value holds a line break");
+    return fail(Tr("the value holds a line break"));
 
   const std::string folder = ConfigFolder();
-  if (!MakeFolders(folder)) return fail("the folder " + folder + " cannot be made");
+  if (!MakeFolders(folder)) return fail(TrFormat("the folder %s cannot be made", folder.c_str()));
   const FolderLock lock(folder);
   std::string before, why, stored;
   if (!Load(&before, &why)) return fail(why);

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "store/settings.h"
+#include "store/translation.h"
 
 namespace morrowby {
 
@@ -83,18 +84,18 @@ FileResult SaveLocked(const ListFileLock& lock, SaveOrigin origin) {
   FileResult result;
   struct stat st;
   if (lock.state() == ListFileLock::kBusy) {
-    result.reason = "another program is writing it; try again in a moment";
+    result.reason = Tr("another program is writing it; try again in a moment");
   } else if (origin == SaveOrigin::kRun && stat(CurrentListPath.c_str(), &st) == 0 &&
              S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) > kSongListBytes) {
-    result.reason = "it holds " + std::to_string(st.st_size) +
-                    " bytes, more than a song list; it is left as it is";
+    result.reason = TrFormat("it holds %lld bytes, more than a song list; it is left as it is",
+                             static_cast<long long>(st.st_size));
   } else {
     const SongListImage image = EncodeSongList(SongList);
     result = ReplaceFile(CurrentListPath,
                          std::string(reinterpret_cast<const char*>(image.data()), image.size()));
   }
   if (!result.ok)
-    std::fprintf(stderr, "morrowby: cannot save the song list to %s: %s\n",
+    std::fprintf(stderr, Tr("morrowby: cannot save the song list to %s: %s\n"),
                  CurrentListPath.c_str(), result.reason.c_str());
   return result;
 }
@@ -124,7 +125,7 @@ bool LoadSongList(const std::string& path) {
 FileResult SaveSongList(SaveOrigin origin) {
   if (CurrentListPath.empty()) {
     FileResult none;
-    none.reason = "no song list file has been chosen";
+    none.reason = Tr("no song list file has been chosen");
     return none;
   }
   const ListFileLock lock(CurrentListPath);
@@ -138,13 +139,13 @@ FileResult TakeSerialTurn(const std::function<void(SongListRecord&)>& choose) {
   choose(SongList);
   if (CurrentListPath.empty()) {
     FileResult none;
-    none.reason = "no song list file has been chosen";
+    none.reason = Tr("no song list file has been chosen");
     return none;
   }
   if (lock.state() == ListFileLock::kBusy) {
     FileResult busy;
-    busy.reason = "another program held it for 2 s";
-    std::fprintf(stderr, "morrowby: the song list %s is locked by another program; this turn is not saved\n",
+    busy.reason = Tr("another program held it for 2 s");
+    std::fprintf(stderr, Tr("morrowby: the song list %s is locked by another program; this turn is not saved\n"),
                  CurrentListPath.c_str());
     return busy;
   }
@@ -154,7 +155,7 @@ FileResult TakeSerialTurn(const std::function<void(SongListRecord&)>& choose) {
 bool SetCurrentList(const std::string& path, std::string* reason) {
   if (path.size() > kMaxPathChars) {
     if (reason != nullptr)
-      *reason = "the path is longer than " + std::to_string(kMaxPathChars) + " bytes";
+      *reason = TrFormat("the path is longer than %zu bytes", kMaxPathChars);
     return false;
   }
   CurrentListPath = path;

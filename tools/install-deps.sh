@@ -16,6 +16,7 @@ demo=(
   libwxgtk3.2-dev libsdl2-dev libsndfile1-dev libglib2.0-dev
   libgtk-3-dev libgtk-layer-shell-dev libwayland-dev
   fonts-liberation sound-theme-freedesktop python3
+  gettext appstream wx3.2-i18n
 )
 # The tests: servers of their own (X, Wayland, sound, D-Bus), the window managers and
 # compositors of the window cases, the tools that drive and record them, and the
@@ -25,7 +26,7 @@ test=(
   sway foot wtype grim weston
   openbox xfwm4 mutter i3-wm icewm xwayland xterm dbus-daemon libglib2.0-bin dconf-gsettings-backend pipewire pipewire-bin wireplumber pipewire-pulse
   at-spi2-core python3-pyatspi
-  sox desktop-file-utils dpkg-dev file
+  sox desktop-file-utils dpkg-dev file locales
 )
 bench=(gnome-session-canberra libcanberra-gtk3-module strace)
 package=(debhelper lintian appstream)
@@ -53,11 +54,20 @@ for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
-
-echo "Installing: ${missing[*]}"
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [[ ${#missing[@]} -gt 0 ]]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The languages the windows are tested and pictured in (po/): their locales, made
+# only when missing.
+[[ $set_name == test || $set_name == bench ]] || exit 0
+for locale in de_DE fr_FR; do
+  locale -a 2>/dev/null | grep -qix "$locale.utf-\?8" && continue
+  echo "Making the locale $locale.UTF-8"
+  "${sudo[@]}" localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+done

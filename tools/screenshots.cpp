@@ -1,10 +1,14 @@
 // morrowby_screenshots: renders every window of the program, with sample content, to
-// <folder>/<name>.png (default docs/screenshots). Run it on an X display, e.g.
-//   xvfb-run -a -s "-screen 0 1280x800x24" morrowby_screenshots docs/screenshots
-// `--text-scale S` first sets the desktop's font to S times its usual size (Sans 10),
-// as a user who wants larger text does. It works on a scratch settings folder and
-// never touches the user's own files.
+// <folder>/<name>.png (default docs/screenshots): its own windows, the toolkit's file
+// choosers and its message boxes. Run it on an X display, e.g.
+//   xvfb-run -a -s "-screen 0 1280x800x24" morrowby_screenshots [--locale=de_DE.UTF-8] docs/screenshots
+// With --locale the windows are in that locale's language, from the catalogues of the
+// build folder. `--text-scale S` (first) sets the desktop's font to S times its usual
+// size (Sans 10), as a user who wants larger text does. It works on a scratch settings
+// folder and never touches the user's own files.
+#include <gtk/gtk.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <wx/app.h>
 #include <wx/timer.h>
 #include <wx/utils.h>
@@ -18,11 +22,13 @@
 #include "resources/dialog_layouts.h"
 #include "store/settings.h"
 #include "store/song_list_file.h"
+#include "store/translation.h"
 #include "ui/date_words_dialog.h"
 #include "ui/help_windows.h"
 #include "ui/launch_window.h"
 #include "ui/play_mode_dialog.h"
 #include "ui/setup_window.h"
+#include "ui/shown_text.h"
 #include "ui/song_list_editor.h"
 
 namespace morrowby {
@@ -59,11 +65,7 @@ void Settle() {
 
 // The window as the X server shows it, cut from a picture of the whole screen by
 // ImageMagick's import (the toolkit's own screen reading may lag behind on GTK 3).
-bool SaveWindowPicture(wxWindow* window, const std::string& file) {
-  window->Refresh();
-  window->Update();
-  Settle();
-  const wxRect r = window->GetScreenRect();
+bool SaveScreenPart(const wxRect& r, const std::string& file) {
   const wxString crop = wxString::Format("%dx%d+%d+%d", r.width, r.height, r.x, r.y);
   const wxString target = wxString::FromUTF8(file);
   const wchar_t* const command[] = {L"import",     L"-window", L"root",         L"-crop",
@@ -71,10 +73,31 @@ bool SaveWindowPicture(wxWindow* window, const std::string& file) {
   return wxExecute(const_cast<wchar_t**>(command), wxEXEC_SYNC) == 0;
 }
 
+bool SaveWindowPicture(wxWindow* window, const std::string& file) {
+  window->Refresh();
+  window->Update();
+  Settle();
+  return SaveScreenPart(window->GetScreenRect(), file);
+}
+
+// The toolkit's own dialog on screen now (a file chooser, a message box), if any.
+GtkWidget* ToolkitDialog() {
+  GtkWidget* found = nullptr;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* w = windows; w != nullptr; w = w->next)
+    if (GTK_IS_DIALOG(w->data) && gtk_widget_get_mapped(GTK_WIDGET(w->data)))
+      found = GTK_WIDGET(w->data);
+  g_list_free(windows);
+  return found;
+}
+
 class ScreenshotsApp : public wxApp {
  public:
   bool OnInit() override {
-    folder_ = argc > 1 ? argv[1].utf8_string() : "docs/screenshots";
+    folder_ = "docs/screenshots";
+    for (int i = 1; i < argc; ++i)
+      if (!argv[i].StartsWith("--")) folder_ = argv[i].utf8_string();
+    UseUserLanguageInWindows(MORROWBY_BUILD_LOCALE_DIR);
     return true;
   }
 
@@ -100,6 +123,17 @@ class ScreenshotsApp : public wxApp {
     Shoot(new TDlgHelp(nullptr, kSongEntryHelpResource), "song_entry_help");
     Shoot(new TDlgHelp(nullptr, kSelectionModesResource), "selection_modes");
     Shoot(new TDlgHelp(nullptr, kInitialSettingUpResource), "initial_setting_up");
+
+    // The toolkit's dialogs, each opened by the command that opens it for the user.
+    SampleList(kModeRandom);
+    LastChosenFile = music_ + "/Morning Has Broken.wav";
+    ShootToolkitDialog(new TDlg1(nullptr), SongListEditorIds::kAddSong, "file_chooser_song");
+    ShootToolkitDialog(new TDlg2(nullptr), SetupIds::kSaveAs, "file_chooser_save_list");
+    for (int i = 0; i < kSlotCount; ++i) SongList.SetSlotText(i, "/home/ann/Music/song.wav");
+    ShootToolkitDialog(new TDlg1(nullptr), SongListEditorIds::kAddSong, "message_too_many_songs");
+    SampleList(kModeRandom);
+    CurrentListPath = music_ + "/no such folder/songs.dat";
+    ShootToolkitDialog(new TDlg2(nullptr), SetupIds::kSave, "message_save_failed");
     return failures_ == 0 ? 0 : 1;
   }
 
@@ -141,6 +175,37 @@ class ScreenshotsApp : public wxApp {
     Settle();
   }
 
+  // Runs `window` and sends it `command`, which opens a dialog of the toolkit's; saves
+  // that dialog's picture and cancels it, then closes `window`.
+  void ShootToolkitDialog(TDialog* window, int command, const std::string& name) {
+    const std::string file = folder_ + "/" + name + ".png";
+    new WhenReady([window] { return window->IsModal() && window->IsShownOnScreen(); },
+                  [this, window, command, file] {
+                    new WhenReady([] { return ToolkitDialog() != nullptr; },
+                                  [this, file] {
+                                    // A file chooser fills its list from a thread of its own.
+                                    for (int i = 0; i < 10; ++i) Settle();
+                                    GtkWidget* dialog = ToolkitDialog();
+                                    GdkRectangle r;
+                                    gdk_window_get_frame_extents(gtk_widget_get_window(dialog), &r);
+                                    if (!SaveScreenPart(wxRect(r.x, r.y, r.width, r.height), file)) {
+                                      std::fprintf(stderr, "cannot write %s\n", file.c_str());
+                                      ++failures_;
+                                    }
+                                    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+                                  });
+                    window->SendCommand(command);
+                    window->CloseWindow(2);
+                  });
+    window->Execute();
+    window->Destroy();
+    Settle();
+  }
+
+ public:
+  std::string music_;  // sample sound files, and the folder the file choosers open
+
+ private:
   std::string folder_;
   int failures_ = 0;
 };
@@ -148,7 +213,7 @@ class ScreenshotsApp : public wxApp {
 }  // namespace
 }  // namespace morrowby
 
-wxIMPLEMENT_APP_NO_MAIN(morrowby::ScreenshotsApp);
+
 
 // With no window manager GTK often draws a window as if another one had the focus,
 // with grey text. A stylesheet in the scratch configuration folder, read when GTK
@@ -170,9 +235,23 @@ int main(int argc, char** argv) {
     argv += 2;
     argc -= 2;
   }
+  for (int i = 1; i < argc; ++i)
+    if (std::strncmp(argv[i], "--locale=", 9) == 0) {
+      setenv("LC_ALL", argv[i] + 9, 1);
+      unsetenv("LANGUAGE");
+    }
   char scratch[] = "/tmp/morrowby-screenshots-XXXXXX";
   if (mkdtemp(scratch) == nullptr) return 1;
   setenv("XDG_CONFIG_HOME", scratch, 1);
+  // A folder of songs for the file choosers to show; GTK's recent files are the
+  // scratch folder's own, so none of the user's show.
+  setenv("XDG_DATA_HOME", scratch, 1);
+  setenv("GSETTINGS_BACKEND", "memory", 1);
+  const std::string music = std::string(scratch) + "/Music";
+  mkdir(music.c_str(), 0700);
+  for (const char* song : {"Morning Has Broken.wav", "fanfare.wav", "Here Comes the Sun.wav"})
+    if (FILE* f = std::fopen((music + "/" + song).c_str(), "w")) std::fclose(f);
+  if (chdir(music.c_str()) != 0) return 1;
   const std::string gtk = std::string(scratch) + "/gtk-3.0";
   mkdir(gtk.c_str(), 0700);
   if (FILE* css = std::fopen((gtk + "/gtk.css").c_str(), "w")) {
@@ -183,5 +262,9 @@ int main(int argc, char** argv) {
     std::fprintf(settings, "[Settings]\ngtk-font-name=Sans %g\n", 10 * text_scale);
     std::fclose(settings);
   }
+  // As the windows program does, before the toolkit starts.
+  morrowby::UseUserLanguage(MORROWBY_BUILD_LOCALE_DIR);
+  wxApp::SetInstance(new morrowby::ScreenshotsApp);
+  static_cast<morrowby::ScreenshotsApp*>(wxApp::GetInstance())->music_ = music;
   return wxEntry(argc, argv);
 }

@@ -7,6 +7,7 @@
 #include "store/date_line.h"
 #include "store/settings.h"
 #include "ui/screen_reader.h"
+#include "ui/shown_text.h"
 #include "ui/user_prompts.h"
 
 namespace morrowby {
@@ -46,7 +47,7 @@ void TDlgModAn::SetupWindow() {
 
 void TDlgModAn::DescribeWord(wxToggleButton* button) {
   // "Pressed" alone does not say which way round the buttons work.
-  SetScreenReaderDescription(button, button->GetValue() ? kWordLeftOut : kWordSpoken);
+  SetScreenReaderDescription(button, ShownText(button->GetValue() ? kWordLeftOut : kWordSpoken));
 }
 
 void TDlgModAn::CmOk() {
@@ -60,9 +61,10 @@ void TDlgModAn::CmOk() {
   std::string reason;
   if (!WriteSetting("DateLine", FormatDateLine(choice), &reason)) {
     // The window stays open with the choice, so the user can try again or cancel.
-    Prompts().ShowMessage(
-        this, "The date words could not be saved to " + SettingsFilePath() + ":\n" + reason,
-        "ERROR", wxICON_EXCLAMATION);
+    Prompts().ShowMessage(this,
+                          ShownFormat("The date words could not be saved to %s:\n%s",
+                                      SettingsFilePath().c_str(), reason.c_str()),
+                          ShownBytes("ERROR"), wxICON_EXCLAMATION);
     return;
   }
   CloseWindow(kCmCancel);

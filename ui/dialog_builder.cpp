@@ -20,6 +20,7 @@
 #include <wx/tglbtn.h>
 
 #include "ui/icons.h"
+#include "ui/shown_text.h"
 
 namespace morrowby {
 namespace {
@@ -143,8 +144,7 @@ class TemplateText : public wxStaticText {
 // texts as shown, so that they fit whatever words the captions have.
 std::vector<wxString> ShownTexts(const DialogTemplate& t) {
   std::vector<wxString> texts;
-  for (const ControlTemplate& c : t.controls)
-    texts.push_back(wxString::FromUTF8(c.text != nullptr ? c.text : ""));
+  for (const ControlTemplate& c : t.controls) texts.push_back(ShownControlText(c));
   MarkAccessKeys(t, &texts);
   return texts;
 }
@@ -229,7 +229,7 @@ wxSize NeededForAllTexts(wxWindow* control, const ControlTemplate& c) {
   if (c.later_texts.empty()) return need;
   const wxString original = control->GetLabel();
   for (const char* text : c.later_texts) {
-    control->SetLabel(wxString::FromUTF8(text));
+    control->SetLabel(ShownText(text));
     need.IncTo(NeededForText(control, c));
   }
   control->SetLabel(original);
@@ -256,6 +256,20 @@ double DesktopTextScale() {
 }
 
 }  // namespace
+
+wxString ShownControlText(const ControlTemplate& c) {
+  // A spoken word is shown as it is heard, and the announcement is English.
+  wxString text = (c.style & kAsSpoken) ? wxString::FromUTF8(c.text) : ShownText(c.text);
+  std::size_t at = 0;
+  for (const char* fact : c.fill) {
+    const std::size_t mark = text.find("%s", at);
+    if (mark == wxString::npos) break;
+    const wxString shown = ShownText(fact);
+    text.replace(mark, 2, shown);
+    at = mark + shown.length();
+  }
+  return text;
+}
 
 wxFont TemplateFont(const DialogTemplate& t) {
   wxFont font = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
@@ -311,7 +325,7 @@ DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate
   const bool parent_visible = dynamic_cast<wxDialog*>(parent) != nullptr &&
                               parent->GetScreenRect().GetRight() > 0;
   if (!parent_visible) style |= wxDIALOG_NO_PARENT;
-  dialog->Create(parent, wxID_ANY, wxString::FromUTF8(t.title), wxDefaultPosition,
+  dialog->Create(parent, wxID_ANY, ShownText(t.title), wxDefaultPosition,
                  wxDefaultSize, style);
   dialog->SetFont(TemplateFont(t));
   const wxSize base = UnitBase(dialog);

@@ -12,6 +12,10 @@
 // focus on the first that takes it. Every button (push, push-like and radio) gets an
 // access key: a letter of its caption as shown, unique within the window where the
 // captions allow; GTK underlines it while Alt is held.
+//
+// Texts are shown in the user's language (ui/shown_text.h), the access keys chosen
+// on the translation; a translation longer than the English grows the window the
+// same way.
 #pragma once
 
 #include <wx/dialog.h>
@@ -35,6 +39,10 @@ struct DialogScale {
 // off screen or wherever a window manager keeps it) from the screen's corner. The
 // dialog is kept on screen. Returns the scale it settled on.
 DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate& t);
+
+// The text a control shows as built: its template text in the user's language, with
+// the facts of `fill` in place.
+wxString ShownControlText(const ControlTemplate& c);
 
 // Puts `text` into a control; a static text is wrapped to its width as built, and
 // shown only while it has a text, so that a screen reader finds no empty label.

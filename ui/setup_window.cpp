@@ -3,9 +3,11 @@
 
 #include "store/paths.h"
 #include "store/song_list_file.h"
+#include "store/translation.h"
 #include "ui/date_words_dialog.h"
 #include "ui/dialog_builder.h"
 #include "ui/play_mode_dialog.h"
+#include "ui/shown_text.h"
 #include "ui/song_list_editor.h"
 #include "ui/user_prompts.h"
 
@@ -74,7 +76,7 @@ void TDlg2::CmClose() { PostQuitRequest(); }
 bool TDlg2::SaveListAs() {
   FileDialogOptions options;
   options.save = true;
-  options.filter = "Location Files (*.dat)|*.dat|Text Files (*.txt)|*.txt";
+  options.filter = N_("Location Files (*.dat)") "|*.dat|" N_("Text Files (*.txt)") "|*.txt";
   options.folder = FolderOf(LastChosenFile);
   options.default_extension = "dat";
   std::string path;
@@ -110,7 +112,7 @@ void TDlg2::OfferToSave(bool show) {
 }
 
 void TDlg2::SetPrompt(const char* text) {
-  if (wxWindow* prompt = FindWindow(S::kPrompt)) SetControlText(prompt, wxString::FromUTF8(text));
+  if (wxWindow* prompt = FindWindow(S::kPrompt)) SetControlText(prompt, ShownText(text));
 }
 
 }  // namespace morrowby

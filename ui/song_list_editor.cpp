@@ -10,10 +10,12 @@
 #include "store/paths.h"
 #include "store/song_list_file.h"
 #include "store/song_list_tidy.h"
+#include "store/translation.h"
 #include "ui/byte_text.h"
 #include "ui/dialog_builder.h"
 #include "ui/help_windows.h"
 #include "ui/screen_reader.h"
+#include "ui/shown_text.h"
 #include "ui/user_prompts.h"
 
 namespace morrowby {
@@ -66,7 +68,7 @@ void TDlg1::SetupWindow() {
       Box(i)->Hide();
       continue;
     }
-    SetControlText(label, day_layout_ ? kSlotDayLabels[i] : kSlotNumberLabels[i]);
+    SetControlText(label, ShownText(day_layout_ ? kSlotDayLabels[i] : kSlotNumberLabels[i]));
     // A screen reader names each box as its label shows it.
     SetScreenReaderName(Box(i), label->GetLabel());
   }
@@ -107,9 +109,9 @@ void TDlg1::CmAddSong() {
   SongList.SongCount = static_cast<int16_t>(CountSongs());
   if (SongList.SongCount > 9) {
     Prompts().ShowMessage(this,
-                          "You already have the maximum of 10 Opening Songs set\n"
-                          "You must delete one before trying to add a new on!",
-                          "Too Many Songs", 0);
+                          ShownBytes("You already have the maximum of 10 Opening Songs set\n"
+                                     "You must delete one before trying to add a new on!"),
+                          ShownBytes("Too Many Songs"), 0);
     return;
   }
   // With at most nine songs there is a free slot. In day-of-the-week mode with every
@@ -124,7 +126,7 @@ void TDlg1::CmAddSong() {
 bool TDlg1::PickSongFile() {
   FileDialogOptions options;
   // Linux names are case-sensitive: the music filter takes .wav as well as .WAV.
-  options.filter = "(Music Files*.WAV)|*.WAV;*.wav|All Files(*.*)|*.*";
+  options.filter = N_("(Music Files*.WAV)") "|*.WAV;*.wav|" N_("All Files(*.*)") "|*.*";
   options.default_extension = "*";
   std::string path;
   if (!ChooseStorablePath(this, options, &path)) return false;
@@ -134,7 +136,7 @@ bool TDlg1::PickSongFile() {
 
 void TDlg1::CmOpenFile() {
   FileDialogOptions options;
-  options.filter = "Locations (*.dat)|*.dat|All files (*.*)|*.*";
+  options.filter = N_("Locations (*.dat)") "|*.dat|" N_("All files (*.*)") "|*.*";
   options.folder = FolderOf(CurrentListPath);
   options.default_extension = "dat";
   std::string path;
@@ -145,17 +147,17 @@ void TDlg1::CmOpenFile() {
   const long long size = FileSize(path);
   if (size >= 0 && size != static_cast<long long>(kSongListBytes) &&
       !Prompts().AskYesNo(this,
-                          "The file " + path + " holds " + std::to_string(size) +
-                              " bytes; a Song List holds " + std::to_string(kSongListBytes) +
-                              ".\nIf you open it as the Song List, saving will replace its "
-                              "contents.\nOpen it all the same?",
-                          "Open File"))
+                          ShownFormat("The file %s holds %lld bytes; a Song List holds %d.\nIf "
+                                      "you open it as the Song List, saving will replace its "
+                                      "contents.\nOpen it all the same?",
+                                      path.c_str(), size, static_cast<int>(kSongListBytes)),
+                          ShownBytes("Open File")))
     return;
   if (!LoadSongList(path)) {
     // The file stays out of use: making it current would let Save overwrite it with
     // a list it never held.
-    Prompts().ShowMessage(this, "The Song List " + path + " could not be read.", "ERROR",
-                          wxICON_EXCLAMATION);
+    Prompts().ShowMessage(this, ShownFormat("The Song List %s could not be read.", path.c_str()),
+                          ShownBytes("ERROR"), wxICON_EXCLAMATION);
     return;
   }
   std::string why;

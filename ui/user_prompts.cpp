@@ -6,20 +6,33 @@
 #include <wx/msgdlg.h>
 
 #include "store/song_list.h"
+#include "store/translation.h"
 #include "ui/byte_text.h"
+#include "ui/shown_text.h"
 
 namespace morrowby {
 namespace {
 
-constexpr char kErrorCaption[] = "ERROR";
+constexpr char kErrorCaption[] = N_("ERROR");
+
+// A filter's descriptions in the user's language; its patterns exactly as given.
+wxString ShownFilter(const char* filter) {
+  wxString shown;
+  const wxArrayString parts = wxSplit(wxString::FromUTF8(filter), '|', '\0');
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) shown += '|';
+    shown += i % 2 == 0 ? ShownText(parts[i].utf8_str()) : parts[i];
+  }
+  return shown;
+}
 
 class RealPrompts : public UserPrompts {
  public:
   FileChoice ChooseFile(wxWindow* owner, const FileDialogOptions& options) override {
     const long style =
         options.save ? wxFD_SAVE | wxFD_OVERWRITE_PROMPT : wxFD_OPEN | wxFD_FILE_MUST_EXIST;
-    wxFileDialog dialog(owner, wxFileSelectorPromptStr, ToWxText(options.folder), wxEmptyString,
-                        wxString::FromUTF8(options.filter), style);
+    wxFileDialog dialog(owner, ShownText("Select a file"), ToWxText(options.folder),
+                        wxEmptyString, ShownFilter(options.filter), style);
     for (;;) {
       FileChoice choice;
       if (dialog.ShowModal() != wxID_OK) return choice;
@@ -30,10 +43,10 @@ class RealPrompts : public UserPrompts {
       // extension here may name another file that exists, so ask about that one.
       const std::string full = WithDefaultExtension(choice.path, options.default_extension);
       if (full != choice.path && wxFileName::Exists(ToWxText(full)) &&
-          wxMessageBox(wxString::Format("File '%s' already exists, do you really want to "
-                                        "overwrite it?",
+          wxMessageBox(wxString::Format(ShownText("File '%s' already exists, do you really "
+                                                 "want to overwrite it?"),
                                         ToWxText(full)),
-                       "Confirm", wxYES_NO | wxICON_QUESTION, &dialog) != wxYES) {
+                       ShownText("Confirm"), wxYES_NO | wxICON_QUESTION, &dialog) != wxYES) {
         dialog.SetPath(ToWxText(choice.path));
         continue;
       }
@@ -83,12 +96,12 @@ bool ChooseStorablePath(wxWindow* owner, const FileDialogOptions& options, std::
   if (choice.outcome != FileChoice::kChosen) return false;
   if (choice.path.size() > kMaxPathChars) {
     Prompts().ShowMessage(owner,
-                          "The path of the chosen file is " + std::to_string(choice.path.size()) +
-                              " characters long:\n" + choice.path +
-                              "\nMorrowby can keep paths of at most " +
-                              std::to_string(kMaxPathChars) +
-                              " characters. Please choose a file with a shorter path.",
-                          kErrorCaption, wxICON_EXCLAMATION);
+                          ShownFormat("The path of the chosen file is %d characters long:\n%s\n"
+                                      "Morrowby can keep paths of at most %d characters. Please "
+                                      "choose a file with a shorter path.",
+                                      static_cast<int>(choice.path.size()), choice.path.c_str(),
+                                      static_cast<int>(kMaxPathChars)),
+                          ShownBytes(kErrorCaption), wxICON_EXCLAMATION);
     return false;
   }
   *path = choice.path;
@@ -97,17 +110,19 @@ bool ChooseStorablePath(wxWindow* owner, const FileDialogOptions& options, std::
 
 void ReportSaveFailure(wxWindow* owner, const std::string& path, const std::string& reason) {
   Prompts().ShowMessage(owner,
-                        "The Song List could not be saved to " + path + ":\n" + reason +
-                            "\nYour changes are still here; you can save them elsewhere.",
-                        kErrorCaption, wxICON_EXCLAMATION);
+                        ShownFormat("The Song List could not be saved to %s:\n%s\nYour changes "
+                                    "are still here; you can save them elsewhere.",
+                                    path.c_str(), reason.c_str()),
+                        ShownBytes(kErrorCaption), wxICON_EXCLAMATION);
 }
 
 void ReportCurrentListFailure(wxWindow* owner, const std::string& path, const std::string& reason) {
   Prompts().ShowMessage(owner,
-                        "The Song List is now " + path +
-                            ", but Morrowby could not record that for the next log-in:\n" + reason +
-                            "\nThe next log-in will open the list it opened before.",
-                        kErrorCaption, wxICON_EXCLAMATION);
+                        ShownFormat("The Song List is now %s, but Morrowby could not record that "
+                                    "for the next log-in:\n%s\nThe next log-in will open the "
+                                    "list it opened before.",
+                                    path.c_str(), reason.c_str()),
+                        ShownBytes(kErrorCaption), wxICON_EXCLAMATION);
 }
 
 }  // namespace morrowby

@@ -1,6 +1,6 @@
-// Every window as built on this desktop: no label clipped in any text it can show,
-// every control inside its window, every window on the screen, and the fixed texts
-// and ids the windows' code relies on.
+// Every window as built on this desktop, in English and in each translation: no
+// label clipped in any text it can show, every control inside its window, every
+// window on the screen; and the fixed texts and ids the windows' code relies on.
 #include "resources/dialog_layouts.h"
 
 #include <cstring>
@@ -14,17 +14,32 @@
 #include <wx/display.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/translation.h>
 
 #include "tests/support/ui_driver.h"
 #include "ui/dialog_builder.h"
+#include "ui/shown_text.h"
 
 namespace morrowby {
 namespace {
+
+// English (the texts as given), then each language of the catalogues.
+const char* const kLanguages[] = {"", "de", "fr"};
 
 class DialogLayoutsTest : public ::testing::Test {
  protected:
   void TearDown() override {
     if (dialog_ != nullptr) dialog_->Destroy();
+    wxTranslations::Set(nullptr);
+  }
+
+  // Shows the windows in `language`; "" for English. Fails unless the catalogue is
+  // there, so that a missing one cannot pass for a translation that fits.
+  static void UseLanguage(const std::string& language) {
+    wxTranslations::Set(nullptr);
+    if (language.empty()) return;
+    UseUserLanguageInWindows(MORROWBY_BUILD_LOCALE_DIR, language);
+    ASSERT_NE(ShownText("Close"), "Close") << "no catalogue for " << language;
   }
 
   // Builds `t` on a plain dialog; the controls come back in template order.
@@ -72,16 +87,16 @@ class DialogLayoutsTest : public ::testing::Test {
       for (std::size_t i = 0; i < controls.size() && i < t->controls.size(); ++i) {
         const ControlTemplate& c = t->controls[i];
         if (c.kind == ControlKind::kStaticIcon) continue;
-        std::vector<const char*> texts = c.later_texts;
-        texts.push_back(c.text);
-        for (const char* text : texts) {
+        std::vector<std::string> texts = {ShownControlText(c).utf8_string()};
+        for (const char* later : c.later_texts) texts.push_back(ShownBytes(later));
+        for (const std::string& text : texts) {
           const std::string context = where + ", resource " + std::to_string(t->id) +
                                       ", control " + std::to_string(c.id) + ": \"" + text + "\"";
           EXPECT_EQ(Clipping(controls[i], c.kind, wxString::FromUTF8(text)), "") << context;
           const std::string shown = controls[i]->GetLabel().utf8_string();
           if (c.kind == ControlKind::kStaticText && c.h < 15) {
             EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'),
-                      std::count(text, text + strlen(text), '\n'))
+                      std::count(text.begin(), text.end(), '\n'))
                 << context << " wraps";
           }
         }
@@ -100,7 +115,13 @@ class DialogLayoutsTest : public ::testing::Test {
   wxDialog* dialog_ = nullptr;
 };
 
-TEST_F(DialogLayoutsTest, NoTextIsClippedInAnyWindow) { ExpectNothingClipped("as set up"); }
+// Each translation too: a longer label grows its window as the stand-in fonts do.
+TEST_F(DialogLayoutsTest, NoTextIsClippedInAnyWindowInAnyLanguage) {
+  for (const char* language : kLanguages) {
+    UseLanguage(language);
+    ExpectNothingClipped(*language != '\0' ? language : "as set up");
+  }
+}
 
 // Larger text, by the font or by the resolution: every layout grows with it, and still
 // nothing is clipped and no one-line text wraps.
@@ -132,15 +153,21 @@ TEST_F(DialogLayoutsTest, LayoutsGrowWithTheDesktopsTextAndNothingIsClipped) {
 }
 
 
+// Grown for a translation (the whole layout, so that controls keep apart), a window
+// still fits the screen.
 TEST_F(DialogLayoutsTest, ControlsStayInsideTheirWindowAndWindowsOnTheScreen) {
   const wxRect screen = wxDisplay(0u).GetGeometry();
-  for (const DialogTemplate* t : AllDialogTemplates()) {
-    const std::vector<wxWindow*> controls = Build(*t);
-    const wxRect client(dialog_->GetClientSize());
-    for (std::size_t i = 0; i < controls.size(); ++i)
-      EXPECT_TRUE(client.Contains(controls[i]->GetRect()))
-          << "resource " << t->id << ", control " << t->controls[i].id;
-    EXPECT_TRUE(screen.Contains(dialog_->GetScreenRect())) << "resource " << t->id;
+  for (const char* language : kLanguages) {
+    UseLanguage(language);
+    for (const DialogTemplate* t : AllDialogTemplates()) {
+      const std::vector<wxWindow*> controls = Build(*t);
+      const wxRect client(dialog_->GetClientSize());
+      for (std::size_t i = 0; i < controls.size(); ++i)
+        EXPECT_TRUE(client.Contains(controls[i]->GetRect()))
+            << "[" << language << "] resource " << t->id << ", control " << t->controls[i].id;
+      EXPECT_TRUE(screen.Contains(dialog_->GetScreenRect()))
+          << "[" << language << "] resource " << t->id;
+    }
   }
 }
 
