@@ -97,6 +97,8 @@ class ScreenshotsApp : public wxApp {
     folder_ = "docs/screenshots";
     for (int i = 1; i < argc; ++i)
       if (!argv[i].StartsWith("--")) folder_ = argv[i].utf8_string();
+    // The file choosers open where the program runs, the sample songs' folder.
+    if (folder_[0] != '/') folder_ = start_folder_ + "/" + folder_;
     UseUserLanguageInWindows(MORROWBY_BUILD_LOCALE_DIR);
     return true;
   }
@@ -134,6 +136,14 @@ class ScreenshotsApp : public wxApp {
     SampleList(kModeRandom);
     CurrentListPath = music_ + "/no such folder/songs.dat";
     ShootToolkitDialog(new TDlg2(nullptr), SetupIds::kSave, "message_save_failed");
+
+    // No window manager draws the titles here: they are listed beside the pictures.
+    if (FILE* list = std::fopen((folder_ + "/titles.txt").c_str(), "w")) {
+      std::fputs(titles_.c_str(), list);
+      std::fclose(list);
+    } else {
+      ++failures_;
+    }
     return failures_ == 0 ? 0 : 1;
   }
 
@@ -162,8 +172,9 @@ class ScreenshotsApp : public wxApp {
              std::function<void(TDialog*)> prepare = nullptr) {
     const std::string file = folder_ + "/" + name + ".png";
     new WhenReady([window] { return window->IsModal() && window->IsShownOnScreen(); },
-                  [this, window, file, prepare] {
+                  [this, window, file, prepare, name] {
                     if (prepare) prepare(window);
+                    titles_ += name + ": " + window->GetTitle().utf8_string() + "\n";
                     if (!SaveWindowPicture(window, file)) {
                       std::fprintf(stderr, "cannot write %s\n", file.c_str());
                       ++failures_;
@@ -180,12 +191,14 @@ class ScreenshotsApp : public wxApp {
   void ShootToolkitDialog(TDialog* window, int command, const std::string& name) {
     const std::string file = folder_ + "/" + name + ".png";
     new WhenReady([window] { return window->IsModal() && window->IsShownOnScreen(); },
-                  [this, window, command, file] {
+                  [this, window, command, file, name] {
                     new WhenReady([] { return ToolkitDialog() != nullptr; },
-                                  [this, file] {
+                                  [this, file, name] {
                                     // A file chooser fills its list from a thread of its own.
                                     for (int i = 0; i < 10; ++i) Settle();
                                     GtkWidget* dialog = ToolkitDialog();
+                                    const char* title = gtk_window_get_title(GTK_WINDOW(dialog));
+                                    titles_ += name + ": " + (title != nullptr ? title : "") + "\n";
                                     GdkRectangle r;
                                     gdk_window_get_frame_extents(gtk_widget_get_window(dialog), &r);
                                     if (!SaveScreenPart(wxRect(r.x, r.y, r.width, r.height), file)) {
@@ -204,9 +217,11 @@ class ScreenshotsApp : public wxApp {
 
  public:
   std::string music_;  // sample sound files, and the folder the file choosers open
+  std::string start_folder_;  // where the program was started
 
  private:
   std::string folder_;
+  std::string titles_;  // "name: title" of each picture, a line each
   int failures_ = 0;
 };
 
@@ -251,6 +266,8 @@ int main(int argc, char** argv) {
   mkdir(music.c_str(), 0700);
   for (const char* song : {"Morning Has Broken.wav", "fanfare.wav", "Here Comes the Sun.wav"})
     if (FILE* f = std::fopen((music + "/" + song).c_str(), "w")) std::fclose(f);
+  char here[4096];
+  const std::string start = getcwd(here, sizeof here) != nullptr ? here : ".";
   if (chdir(music.c_str()) != 0) return 1;
   const std::string gtk = std::string(scratch) + "/gtk-3.0";
   mkdir(gtk.c_str(), 0700);
@@ -265,6 +282,8 @@ int main(int argc, char** argv) {
   // As the windows program does, before the toolkit starts.
   morrowby::UseUserLanguage(MORROWBY_BUILD_LOCALE_DIR);
   wxApp::SetInstance(new morrowby::ScreenshotsApp);
-  static_cast<morrowby::ScreenshotsApp*>(wxApp::GetInstance())->music_ = music;
+  auto* app = static_cast<morrowby::ScreenshotsApp*>(wxApp::GetInstance());
+  app->music_ = music;
+  app->start_folder_ = start;
   return wxEntry(argc, argv);
 }

@@ -5,6 +5,9 @@
 # package: built with debhelper, lintian-clean, holding every installed file, and
 # enough to turn the greeting on and off. usage: install_test.sh BUILD_DIR
 set -uo pipefail
+# The checks read the program's English texts, whatever the language of the session.
+export LC_ALL=C.UTF-8
+unset LANGUAGE
 build=$(cd "$1" && pwd)
 source=$(cd "$(dirname "$0")/../.." && pwd)
 scratch=$(mktemp -d /tmp/morrowby-install-XXXXXX)
@@ -19,7 +22,8 @@ for f in bin/morrowby share/applications/org.morrowby.morrowby.desktop share/mor
          share/man/man1/morrowby.1 share/doc/morrowby/README.md share/doc/morrowby/LICENSE \
          share/icons/hicolor/32x32/apps/morrowby.png share/icons/hicolor/128x128/apps/morrowby.png \
          share/icons/hicolor/32x32/apps/morrowby-note.png \
-         share/morrowby/morrowby-chime.service share/morrowby/morrowby-chime.timer; do
+         share/morrowby/morrowby-chime.service share/morrowby/morrowby-chime.timer \
+         share/locale/de/LC_MESSAGES/morrowby.mo share/locale/fr/LC_MESSAGES/morrowby.mo; do
   check "installed $f" test -s "$root/usr/$f"
 done
 check "program is executable" test -x "$root/usr/bin/morrowby"
@@ -35,8 +39,11 @@ check "menu entry is valid, with no hint" validates_cleanly "$menu"
 check "menu entry opens Setup, with the actions Say the Time and Greet Me Now" bash -c \
   "grep -qx 'Name=Morrowby Setup' '$menu' && grep -qx 'Exec=morrowby --setup' '$menu' &&
    grep -qx 'Actions=say-time;greet;' '$menu' &&
-   grep -A2 -x '\[Desktop Action say-time\]' '$menu' | grep -qx 'Exec=morrowby --say-time' &&
-   grep -A2 -x '\[Desktop Action greet\]' '$menu' | grep -qx 'Exec=morrowby'"
+   grep -A5 -x '\[Desktop Action say-time\]' '$menu' | grep -qx 'Exec=morrowby --say-time' &&
+   grep -A5 -x '\[Desktop Action greet\]' '$menu' | grep -qx 'Exec=morrowby'"
+check "menu entry and its actions are named in German and French" bash -c \
+  "grep -qx 'Name\[de\]=Morrowby einrichten' '$menu' && grep -qx 'Name\[fr\]=Configurer Morrowby' '$menu' &&
+   grep -A5 -x '\[Desktop Action say-time\]' '$menu' | grep -qx 'Name\[de\]=Uhrzeit ansagen'"
 check "autostart entry is valid, with no hint" validates_cleanly "$root/usr/share/morrowby/morrowby-autostart.desktop"
 check "manual page has its sections" grep -q '^\.SH FILES' "$root/usr/share/man/man1/morrowby.1"
 check "icons are 32x32 PNGs" bash -c "file '$root/usr/share/icons/hicolor/32x32/apps/morrowby.png' | grep -q '32 x 32'"
