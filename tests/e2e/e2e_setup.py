@@ -393,6 +393,29 @@ def installed_menu_entry(suite):
     return commands, os.path.join(prefix, 'bin'), entry['Desktop Entry'].get('StartupWMClass')
 
 
+@case('in a German or a French session the Setup window has its title in that language, '
+      'and the complaint about an option too')
+def translated_session(suite):
+    for locale, title, complaint in (
+            ('de_DE.UTF-8', 'Einrichtung', "morrowby: Option „--bogus“ ist unbekannt"),
+            ('fr_FR.UTF-8', 'Configuration', 'morrowby : option « --bogus » non reconnue')):
+        config = user_config(suite)
+        before = kept_files(config)
+        notes = {}
+
+        def act(driver):
+            notes['setup'] = driver.window(title, limit=30)
+            check(notes['setup'] is not None, 'no Setup window titled "%s" under %s' % (title, locale))
+            driver.press_key(notes['setup'], 'Escape')
+            notes['done'] = driver.elapsed()
+        result = suite.run(config, args=['--setup'], actions=[act], LC_ALL=locale)
+        expect_ended_from_setup(result, notes)
+        result = suite.run(config, args=['--bogus'], leave=True, LC_ALL=locale)
+        check(result.stderr.startswith(complaint), 'under %s the complaint is %r'
+              % (locale, result.stderr), result)
+        expect_files_kept(config, before)
+
+
 @case("installed menu entry: its Exec (--setup) opens Setup at once with no sound and Close "
       "ends the run, the window of the entry's StartupWMClass; its actions say the time "
       "and greet")
