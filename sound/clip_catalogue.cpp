@@ -3,9 +3,6 @@
 #include "sound/clip_catalogue.h"
 
 #include <algorithm>
-#include <vector>
-
-#include "sound/clip_images.h"
 
 namespace morrowby {
 
@@ -20,18 +17,6 @@ const ClipId MonthWords[12] = {641, 642, 643, 644, 645, 646, 647, 648, 649, 650,
 const PhraseClipTable PhraseClips = {
     {671, 672}, 668, 676, 667, 666, 664, 665, 677, 679, 680, 681,
 };
-
-const ClipModule& ProgramModule() {
-  static const ClipModule module = [] {
-    static std::vector<ClipModule::Entry> entries;
-    for (const ClipImageEntry* e = kClipImages; e->id != 0; ++e)
-      entries.push_back({e->id, e->begin, e->end});
-    std::sort(entries.begin(), entries.end(),
-              [](const ClipModule::Entry& a, const ClipModule::Entry& b) { return a.id < b.id; });
-    return ClipModule{entries.data(), entries.size()};
-  }();
-  return module;
-}
 
 ClipImage FindClip(const ClipModule& module, ClipId id) {
   const ClipModule::Entry* end = module.entries + module.count;

@@ -52,7 +52,8 @@ struct ClipModule {
   std::size_t count;
 };
 
-// The clips linked into this program.
+// The clips linked into this program: a table generated at build time, in id
+// order, from resources/clips/<id>.wav (resources/embed_clips.cmake).
 const ClipModule& ProgramModule();
 
 struct ClipImage {
