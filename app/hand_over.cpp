@@ -8,6 +8,8 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "store/byte_order.h"
+
 namespace morrowby {
 namespace {
 
@@ -15,13 +17,9 @@ constexpr char kMagic[] = "MORROWBY";
 constexpr std::size_t kMagicBytes = 8;
 constexpr std::size_t kHeaderBytes = kMagicBytes + 4 + 4;
 
-void PutU32(std::string* out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
 void PutText(std::string* out, const std::string& text) {
   const std::size_t n = text.size() < 0xFFFF ? text.size() : 0xFFFF;
-  out->push_back(static_cast<char>(n & 0xFF));
-  out->push_back(static_cast<char>(n >> 8));
+  AppendLittleEndian(out, static_cast<uint32_t>(n), 2);
   out->append(text, 0, n);
 }
 
@@ -31,9 +29,7 @@ class Fields {
   Fields(const std::string& bytes, std::size_t at) : bytes_(bytes), at_(at) {}
   bool U32(uint32_t* v) {
     if (at_ + 4 > bytes_.size()) return false;
-    *v = 0;
-    for (int i = 0; i < 4; ++i)
-      *v |= static_cast<uint32_t>(static_cast<uint8_t>(bytes_[at_ + i])) << (8 * i);
+    *v = GetLe32(reinterpret_cast<const uint8_t*>(bytes_.data() + at_));
     at_ += 4;
     return true;
   }
@@ -52,7 +48,7 @@ class Fields {
   bool Text(std::string* text) {
     uint8_t n[2];
     if (!Raw(n, 2)) return false;
-    const std::size_t length = n[0] | (n[1] << 8);
+    const std::size_t length = GetLe16(n);
     if (at_ + length > bytes_.size()) return false;
     text->assign(bytes_, at_, length);
     at_ += length;
@@ -71,13 +67,13 @@ std::string EncodeHandOver(const HandOverState& state) {
   std::string body;
   for (int v : {state.time.minute, state.time.hour, state.time.mday, state.time.month,
                 state.time.wday})
-    PutU32(&body, static_cast<uint32_t>(v));
+    AppendLittleEndian(&body, static_cast<uint32_t>(v), 4);
   const SongListImage image = EncodeSongList(state.list);
   body.append(reinterpret_cast<const char*>(image.data()), image.size());
   PutText(&body, state.current_list_path);
   std::string block(kMagic, kMagicBytes);
-  PutU32(&block, kHandOverVersion);
-  PutU32(&block, static_cast<uint32_t>(body.size()));
+  AppendLittleEndian(&block, kHandOverVersion, 4);
+  AppendLittleEndian(&block, static_cast<uint32_t>(body.size()), 4);
   return block + body;
 }
 

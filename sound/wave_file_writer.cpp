@@ -1,18 +1,9 @@
 // Gathering samples in memory and writing the canonical 44-byte-header WAV file.
 #include "sound/wave_file_writer.h"
 
+#include "store/byte_order.h"
+
 namespace morrowby {
-namespace {
-
-void PutU32(std::string& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xff));
-}
-void PutU16(std::string& out, uint16_t v) {
-  out.push_back(static_cast<char>(v & 0xff));
-  out.push_back(static_cast<char>(v >> 8));
-}
-
-}  // namespace
 
 WaveFileWriter::WaveFileWriter(const WaveView& format) : format_(format) {
   format_.samples = nullptr;
@@ -44,17 +35,17 @@ std::string WaveFileWriter::Image() const {
   std::string out;
   out.reserve(44 + samples_.size() + 1);
   out += "RIFF";
-  PutU32(out, 36 + data + (data & 1));
+  AppendLittleEndian(&out, 36 + data + (data & 1), 4);
   out += "WAVEfmt ";
-  PutU32(out, 16);
-  PutU16(out, 1);  // PCM
-  PutU16(out, static_cast<uint16_t>(format_.channels));
-  PutU32(out, static_cast<uint32_t>(format_.rate));
-  PutU32(out, static_cast<uint32_t>(format_.rate) * block);
-  PutU16(out, block);
-  PutU16(out, static_cast<uint16_t>(format_.bits));
+  AppendLittleEndian(&out, 16, 4);
+  AppendLittleEndian(&out, 1, 2);  // PCM
+  AppendLittleEndian(&out, static_cast<uint16_t>(format_.channels), 2);
+  AppendLittleEndian(&out, static_cast<uint32_t>(format_.rate), 4);
+  AppendLittleEndian(&out, static_cast<uint32_t>(format_.rate) * block, 4);
+  AppendLittleEndian(&out, block, 2);
+  AppendLittleEndian(&out, static_cast<uint16_t>(format_.bits), 2);
   out += "data";
-  PutU32(out, data);
+  AppendLittleEndian(&out, data, 4);
   out.append(samples_.begin(), samples_.end());
   if (data & 1) out.push_back('\0');  // chunks are padded to an even length
   return out;

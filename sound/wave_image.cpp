@@ -3,16 +3,9 @@
 
 #include <cstring>
 
+#include "store/byte_order.h"
+
 namespace morrowby {
-namespace {
-
-uint32_t U32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-}  // namespace
 
 bool ParseWaveImage(const uint8_t* image, std::size_t size, WaveView* view) {
   *view = WaveView();
@@ -23,15 +16,15 @@ bool ParseWaveImage(const uint8_t* image, std::size_t size, WaveView* view) {
   std::size_t at = 12;
   while (at + 8 <= size) {
     const uint8_t* chunk = image + at;
-    const std::size_t length = U32(chunk + 4);
+    const std::size_t length = GetLe32(chunk + 4);
     const std::size_t room = size - at - 8;
     if (std::memcmp(chunk, "fmt ", 4) == 0) {
       if (length < 16 || length > room) return false;
       const uint8_t* f = chunk + 8;
-      if (U16(f) != 1) return false;  // PCM only
-      view->channels = U16(f + 2);
-      view->rate = static_cast<int>(U32(f + 4));
-      view->bits = U16(f + 14);
+      if (GetLe16(f) != 1) return false;  // PCM only
+      view->channels = GetLe16(f + 2);
+      view->rate = static_cast<int>(GetLe32(f + 4));
+      view->bits = GetLe16(f + 14);
       if (view->channels < 1 || view->channels > 2 || view->rate < 1000 ||
           view->rate > 384000 || (view->bits != 8 && view->bits != 16))
         return false;

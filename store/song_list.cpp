@@ -4,19 +4,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "store/byte_order.h"
+
 namespace morrowby {
 namespace {
 
 const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-
-void PutU16(SongListImage& image, std::size_t offset, uint16_t value) {
-  image[offset] = static_cast<uint8_t>(value & 0xff);
-  image[offset + 1] = static_cast<uint8_t>(value >> 8);
-}
-
-uint16_t GetU16(const SongListImage& image, std::size_t offset) {
-  return static_cast<uint16_t>(image[offset] | (image[offset + 1] << 8));
-}
 
 }  // namespace
 
@@ -35,10 +28,10 @@ SongListImage EncodeSongList(const SongListRecord& list) {
   SongListImage image{};
   for (int i = 0; i < kSlotCount; ++i)
     std::memcpy(&image[kSlotsOffset + i * kSlotBytes], list.slots[i].data(), kSlotBytes);
-  PutU16(image, kSongCountOffset, static_cast<uint16_t>(list.SongCount));
-  PutU16(image, kSerialPositionOffset, static_cast<uint16_t>(list.SerialPosition));
-  PutU16(image, kPlayModeOffset, static_cast<uint16_t>(list.PlayMode));
-  PutU16(image, kReservedOffset, list.reserved);
+  PutLittleEndian(&image[kSongCountOffset], static_cast<uint16_t>(list.SongCount), 2);
+  PutLittleEndian(&image[kSerialPositionOffset], static_cast<uint16_t>(list.SerialPosition), 2);
+  PutLittleEndian(&image[kPlayModeOffset], static_cast<uint16_t>(list.PlayMode), 2);
+  PutLittleEndian(&image[kReservedOffset], list.reserved, 2);
   return image;
 }
 
@@ -46,10 +39,10 @@ SongListRecord DecodeSongList(const SongListImage& image) {
   SongListRecord list;
   for (int i = 0; i < kSlotCount; ++i)
     std::memcpy(list.slots[i].data(), &image[kSlotsOffset + i * kSlotBytes], kSlotBytes);
-  list.SongCount = static_cast<int16_t>(GetU16(image, kSongCountOffset));
-  list.SerialPosition = static_cast<int16_t>(GetU16(image, kSerialPositionOffset));
-  list.PlayMode = static_cast<int16_t>(GetU16(image, kPlayModeOffset));
-  list.reserved = GetU16(image, kReservedOffset);
+  list.SongCount = static_cast<int16_t>(GetLe16(&image[kSongCountOffset]));
+  list.SerialPosition = static_cast<int16_t>(GetLe16(&image[kSerialPositionOffset]));
+  list.PlayMode = static_cast<int16_t>(GetLe16(&image[kPlayModeOffset]));
+  list.reserved = GetLe16(&image[kReservedOffset]);
   return list;
 }
 

@@ -67,9 +67,10 @@ class ListFileLock {
   // The serial position the locked file holds; false when it is too short to hold one.
   bool SerialPosition(int16_t* position) const {
     if (state_ != kHeld || fd_ < 0) return false;
-    unsigned char bytes[2];
-    if (pread(fd_, bytes, sizeof bytes, kSerialPositionOffset) != sizeof bytes) return false;
-    *position = static_cast<int16_t>(bytes[0] | (bytes[1] << 8));
+    SongListImage image{};
+    const ssize_t n = pread(fd_, image.data(), image.size(), 0);
+    if (n < static_cast<ssize_t>(kSerialPositionOffset + 2)) return false;
+    *position = DecodeSongList(image).SerialPosition;
     return true;
   }
 
