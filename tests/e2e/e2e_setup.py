@@ -624,8 +624,10 @@ def visit(driver, reader, opener, opener_focus, caption, title, stops, inner, tr
              'key and left with Escape, the focus back where it was; a screen reader finds a '
              'name and a role for every control and an access key on every button',
              managers=('openbox', 'xfwm4', 'mutter', 'i3', 'icewm'),
-             known_fault={'xfwm4': 'Xfwm4 makes the Setup window active, not the song list, when '
-                                   'the Song Entry Help window over the song list closes'})
+             known_fault={'xfwm4': 'once the keyboard has gone round the song list, Xfwm4 makes '
+                                   'the Setup window active, not the song list, when Song Entry '
+                                   'Help closes, and refuses the program\'s request for the song '
+                                   'list'})
 def keyboard_tour(suite, manager):
     config = user_config(suite)
     before = kept_files(config)
