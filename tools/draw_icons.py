@@ -1,13 +1,17 @@
 #!/usr/bin/env python3
-"""Draws the program's two 32x32, 16-colour icons: resources/icons/icon1.xpm (a
-golden bell) and resources/icons/icon2.xpm (a musical note), built into the
-program, and the same pictures as PNG theme icons for the desktop menu
-(resources/icons/hicolor/<size>/apps/, scaled up pixel for pixel). The output is
-committed."""
+"""Draws the program's icons. Built into the program: two 32x32, 16-colour pictures,
+resources/icons/icon1.xpm (a golden bell) and resources/icons/icon2.xpm (a musical
+note). For the desktop's menu and software centres (resources/icons/hicolor/): the
+bell as a scalable SVG and drawn afresh at each size from 16 to 256 px, its edges
+fitted to the pixel grid and its outline one pixel wide at the small sizes so that
+it stays crisp there; the note's 32x32 picture scaled up pixel for pixel. The output
+is committed."""
 import math
 import os
 import struct
 import zlib
+
+import bell_icon
 
 # The classic 16-colour palette.
 PALETTE = {
@@ -89,18 +93,11 @@ def write(path, name, img):
         f.write('};\n')
 
 
-def write_png(path, img, scale):
-    size = 32 * scale
+def write_png(path, size, pixel):
+    """A size x size RGBA PNG; pixel(x, y) gives (r, g, b, a), each 0 to 255."""
     rows = b''
     for y in range(size):
-        row = bytearray([0])  # filter: none
-        for x in range(size):
-            c = PALETTE[img[y // scale][x // scale]]
-            if c == 'None':
-                row += bytes(4)
-            else:
-                row += bytes(int(c[i:i + 2], 16) for i in (1, 3, 5)) + b'\xff'
-        rows += bytes(row)
+        rows += b'\0' + b''.join(bytes(pixel(x, y)) for x in range(size))  # filter: none
 
     def chunk(kind, data):
         return (struct.pack('>I', len(data)) + kind + data +
@@ -114,11 +111,25 @@ def write_png(path, img, scale):
         f.write(chunk(b'IEND', b''))
 
 
+def scaled_pixels(img, scale):
+    """The 32x32 picture blown up, pixel for pixel."""
+    def pixel(x, y):
+        c = PALETTE[img[y // scale][x // scale]]
+        return (0, 0, 0, 0) if c == 'None' else tuple(int(c[i:i + 2], 16) for i in (1, 3, 5)) + (255,)
+    return pixel
+
+
 root = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'resources', 'icons')
 os.makedirs(root, exist_ok=True)
 for name, xpm, picture in (('morrowby', 'icon1', bell()), ('morrowby-note', 'icon2', note())):
     write(os.path.join(root, xpm + '.xpm'), xpm + '_xpm', picture)
-    for scale in (1, 2, 4):
-        size = 32 * scale
-        write_png(os.path.join(root, 'hicolor', '%dx%d' % (size, size), 'apps', name + '.png'),
-                  picture, scale)
+for scale in (1, 2, 4):
+    size = 32 * scale
+    write_png(os.path.join(root, 'hicolor', '%dx%d' % (size, size), 'apps', 'morrowby-note.png'),
+              size, scaled_pixels(note(), scale))
+for size in bell_icon.SIZES:
+    write_png(os.path.join(root, 'hicolor', '%dx%d' % (size, size), 'apps', 'morrowby.png'),
+              size, bell_icon.pixels(size))
+os.makedirs(os.path.join(root, 'hicolor', 'scalable', 'apps'), exist_ok=True)
+with open(os.path.join(root, 'hicolor', 'scalable', 'apps', 'morrowby.svg'), 'w') as f:
+    f.write(bell_icon.svg())
