@@ -6,7 +6,8 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 DESTDIR ?=
-AUTOSTART_DIR = $(or $(XDG_CONFIG_HOME),$(HOME)/.config)/autostart
+# The installed program when there is one, else the one built here.
+MORROWBY_TO_RUN = $(firstword $(wildcard $(PREFIX)/bin/morrowby) $(CURDIR)/$(BUILD)/morrowby)
 CHIME_DIR = $(or $(XDG_CONFIG_HOME),$(HOME)/.config)/systemd/user
 
 FUZZ_SECONDS ?= 60
@@ -81,12 +82,13 @@ bench:
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
 
-# Runs Morrowby at every log-in of the current user (the XDG autostart folder).
+# Runs Morrowby at every log-in of the current user (the XDG autostart folder), as
+# `morrowby --autostart on` does.
 autostart: build
-	tools/autostart.sh install "$(AUTOSTART_DIR)" "$(PREFIX)/bin/morrowby" "$(CURDIR)/$(BUILD)/morrowby"
+	"$(MORROWBY_TO_RUN)" --autostart on
 
-no-autostart:
-	tools/autostart.sh remove "$(AUTOSTART_DIR)"
+no-autostart: build
+	"$(MORROWBY_TO_RUN)" --autostart off
 
 # Speaks the time on the hour: a systemd user timer and service (see the README to
 # change the interval).

@@ -11,12 +11,13 @@
 namespace morrowby {
 namespace {
 
-enum LongOnly { kOptSetup = 256, kOptSayTime, kOptHelp, kOptVersion };
+enum LongOnly { kOptSetup = 256, kOptSayTime, kOptAutostart, kOptHelp, kOptVersion };
 
 const option kOptions[] = {
     {"setup", no_argument, nullptr, kOptSetup},
     {"say-time", no_argument, nullptr, kOptSayTime},
     {"output", required_argument, nullptr, 'o'},
+    {"autostart", required_argument, nullptr, kOptAutostart},
     {"help", no_argument, nullptr, kOptHelp},
     {"version", no_argument, nullptr, kOptVersion},
     {nullptr, 0, nullptr, 0},
@@ -36,8 +37,9 @@ CommandLine ParseCommandLine(int argc, char* const argv[]) {
   // getopt_long reorders what it is given; the caller's argv stays as it was.
   std::vector<char*> args(argv, argv + argc);
   args.push_back(nullptr);
-  bool setup = false, say_time = false, help = false, version = false;
+  bool setup = false, say_time = false, autostart = false, help = false, version = false;
   CommandLine result;
+  if (argc > 0) result.program = argv[0];
 
   optopt = 0;
   optind = 0;  // 0, not 1: glibc then starts afresh, forgetting any earlier parse
@@ -49,6 +51,12 @@ CommandLine ParseCommandLine(int argc, char* const argv[]) {
       case kOptSayTime: say_time = true; break;
       case kOptHelp: help = true; break;
       case kOptVersion: version = true; break;
+      case kOptAutostart:
+        autostart = true;
+        result.autostart_on = std::string(optarg) == "on";
+        if (!result.autostart_on && std::string(optarg) != "off" && result.complaint.empty())
+          result.complaint = TrFormat("option '--autostart' takes on or off, not '%s'", optarg);
+        break;
       case 'o':
         say_time = true;
         result.output = optarg;
@@ -57,8 +65,11 @@ CommandLine ParseCommandLine(int argc, char* const argv[]) {
         break;
       case ':':
         if (result.complaint.empty())
-          result.complaint = TrFormat("option '%s' needs a file name",
-                                      Spelled(args.data(), optind - 1, optopt).c_str());
+          result.complaint =
+              optopt == kOptAutostart
+                  ? TrFormat("option '%s' needs on or off", "--autostart")
+                  : TrFormat("option '%s' needs a file name",
+                             Spelled(args.data(), optind - 1, optopt).c_str());
         break;
       default:
         if (result.complaint.empty())
@@ -68,8 +79,9 @@ CommandLine ParseCommandLine(int argc, char* const argv[]) {
   }
   if (optind < argc && result.complaint.empty())
     result.complaint = TrFormat("unexpected argument '%s'", args[optind]);
-  if (setup && say_time && result.complaint.empty())
-    result.complaint = Tr("--setup and --say-time cannot be used together");
+  if (setup + say_time + autostart > 1 && result.complaint.empty())
+    result.complaint = TrFormat("%s and %s cannot be used together", setup ? "--setup" : "--say-time",
+                                autostart ? "--autostart" : "--say-time");
 
   // The complaint says what happens instead.
   if (!result.complaint.empty())
@@ -84,6 +96,9 @@ CommandLine ParseCommandLine(int argc, char* const argv[]) {
     result.kind = RunKind::kVersion;
   } else if (!result.complaint.empty()) {
     result.output.clear();
+    result.autostart_on = false;
+  } else if (autostart) {
+    result.kind = RunKind::kAutostart;
   } else if (setup) {
     result.kind = RunKind::kSetup;
   } else if (say_time) {
@@ -105,12 +120,19 @@ std::string UsageText() {
             "                         display needed)\n"
             "      --help           show this help and end\n"
             "      --version        show the version and end\n") +
+         Tr("      --autostart=on   greet you at every log-in from now on: writes the\n"
+            "                         entry $XDG_CONFIG_HOME/autostart/morrowby.desktop\n"
+            "                         (~/.config/autostart/morrowby.desktop)\n"
+            "      --autostart=off  no longer greet you at log-in: removes that entry\n") +
          "\n" +
          Tr("With no option Morrowby runs as at log-in: the greeting, then the Setup\n"
             "button for two seconds. An option it does not understand is reported in\n"
             "one line, and the run goes on as with no options.\n"
-            "Exit status: 0, or 1 when the --output file cannot be written.\n"
-            "Settings: $XDG_CONFIG_HOME/TOLVERA.INI (~/.config/TOLVERA.INI); man morrowby.\n");
+            "Exit status: 0, or 1 when the --output file cannot be written or\n"
+            "--autostart cannot do what it is asked.\n"
+            "Settings: $XDG_CONFIG_HOME/TOLVERA.INI (~/.config/TOLVERA.INI); man morrowby.\n") +
+         Tr("Speaking the time on the hour: systemctl --user enable --now morrowby-chime.timer\n"
+            "(and disable --now to stop it).\n");
 }
 
 }  // namespace morrowby

@@ -247,6 +247,23 @@ FileResult ReplaceFile(const std::string& path_in, const std::string& content) {
   return Success();
 }
 
+FileResult CreateNewFile(const std::string& path, const std::string& content) {
+  const std::string folder = FolderOf(path), name = NameOf(path);
+  if (name.empty()) return Failure(ENOENT, "no file name");
+  std::string temp;
+  const int fd = CreateTemporary(folder, name, 0666, &temp);
+  if (fd < 0) return Failure(errno);
+  int err = 0;
+  bool ok = WriteAll(fd, content.data(), content.size(), &err);
+  if (ok && fsync(fd) != 0) ok = false, err = errno;
+  if (ok && temp.empty() && !NameTemporary(fd, folder, name, &temp, &err)) ok = false;
+  // A hard link, unlike a rename, fails on a name that is taken.
+  if (ok && link(temp.c_str(), path.c_str()) != 0) ok = false, err = errno;
+  if (!temp.empty()) unlink(temp.c_str());
+  if (close(fd) != 0 && ok) ok = false, err = errno;
+  return ok ? Success() : Failure(err);
+}
+
 namespace {
 
 // Reads up to `limit` bytes from `fd` into `out`; false, with errno, when a read fails.

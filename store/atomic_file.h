@@ -40,6 +40,12 @@ struct FileResult {
 // by a write going on; no other file is ever removed.
 FileResult ReplaceFile(const std::string& path, const std::string& content);
 
+// Makes `path` with `content` only while nothing at all (no file, no link) has that
+// name: the new file is written and flushed under no name or a temporary one first,
+// then linked in, which neither replaces nor follows anything. Fails with EEXIST when
+// the name is taken, by then too; a new file gets 0666 less the umask.
+FileResult CreateNewFile(const std::string& path, const std::string& content);
+
 // Reads at most `limit` bytes from the start of a regular file. Refuses folders,
 // FIFOs and devices without blocking on them. Returns false when the file cannot be
 // opened or a read fails.

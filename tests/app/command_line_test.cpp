@@ -22,6 +22,7 @@ TEST(CommandLineTest, EachOptionChoosesItsRun) {
     std::initializer_list<std::string> words;
     RunKind kind;
     std::string output;
+    bool autostart_on = false;
   };
   const Case cases[] = {
       {{}, RunKind::kGreet, ""},
@@ -35,12 +36,16 @@ TEST(CommandLineTest, EachOptionChoosesItsRun) {
       {{"--help"}, RunKind::kHelp, ""},
       {{"--version"}, RunKind::kVersion, ""},
       {{"--setup", "--help", "--version"}, RunKind::kHelp, ""},
+      {{"--autostart", "on"}, RunKind::kAutostart, "", true},
+      {{"--autostart=off"}, RunKind::kAutostart, "", false},
+      {{"--auto=on"}, RunKind::kAutostart, "", true},
   };
   for (const Case& c : cases) {
     const CommandLine line = Parse(c.words);
     const std::string what = ::testing::PrintToString(std::vector<std::string>(c.words));
     EXPECT_EQ(line.kind, c.kind) << what;
     EXPECT_EQ(line.output, c.output) << what;
+    EXPECT_EQ(line.autostart_on, c.autostart_on) << what;
     EXPECT_EQ(line.complaint, "") << what;
   }
 }
@@ -60,12 +65,17 @@ TEST(CommandLineTest, WhatIsNotUnderstoodIsOneLineAndTheRunGreets) {
       {{"--say-time", "--output="}, "'--output' needs a file name"},
       {{"--say-time", "now"}, "unexpected argument 'now'"},
       {{"--setup", "--say-time"}, "cannot be used together"},
+      {{"--autostart"}, "'--autostart' needs on or off"},
+      {{"--autostart", "yes"}, "takes on or off, not 'yes'"},
+      {{"--autostart=on", "--setup"}, "--setup and --autostart cannot be used together"},
+      {{"--say-time", "--autostart=off"}, "--say-time and --autostart cannot be used together"},
   };
   for (const Case& c : cases) {
     const CommandLine line = Parse(c.words);
     const std::string what = ::testing::PrintToString(std::vector<std::string>(c.words));
     EXPECT_EQ(line.kind, RunKind::kGreet) << what;
     EXPECT_EQ(line.output, "") << what;
+    EXPECT_FALSE(line.autostart_on) << what;
     EXPECT_NE(line.complaint.find(c.named), std::string::npos) << what << ": " << line.complaint;
     EXPECT_EQ(line.complaint.rfind("morrowby: ", 0), 0u) << line.complaint;
     EXPECT_EQ(line.complaint.find('\n'), std::string::npos) << line.complaint;

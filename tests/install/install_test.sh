@@ -18,11 +18,11 @@ source "$source/tests/support/check.sh"
 "$source/tools/install-deps.sh" --package >/dev/null
 root=$scratch/root
 DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
-for f in bin/morrowby share/applications/org.morrowby.morrowby.desktop share/morrowby/morrowby-autostart.desktop \
+for f in bin/morrowby share/applications/org.morrowby.morrowby.desktop \
          share/man/man1/morrowby.1 share/doc/morrowby/README.md share/doc/morrowby/LICENSE \
          share/icons/hicolor/32x32/apps/morrowby.png share/icons/hicolor/128x128/apps/morrowby.png \
          share/icons/hicolor/32x32/apps/morrowby-note.png \
-         share/morrowby/morrowby-chime.service share/morrowby/morrowby-chime.timer \
+         lib/systemd/user/morrowby-chime.service lib/systemd/user/morrowby-chime.timer \
          share/locale/de/LC_MESSAGES/morrowby.mo share/locale/fr/LC_MESSAGES/morrowby.mo; do
   check "installed $f" test -s "$root/usr/$f"
 done
@@ -44,16 +44,25 @@ check "menu entry opens Setup, with the actions Say the Time and Greet Me Now" b
 check "menu entry and its actions are named in German and French" bash -c \
   "grep -qx 'Name\[de\]=Morrowby einrichten' '$menu' && grep -qx 'Name\[fr\]=Configurer Morrowby' '$menu' &&
    grep -A5 -x '\[Desktop Action say-time\]' '$menu' | grep -qx 'Name\[de\]=Uhrzeit ansagen'"
-check "autostart entry is valid, with no hint" validates_cleanly "$root/usr/share/morrowby/morrowby-autostart.desktop"
+check "the installed chime runs the installed program by its full path" \
+  grep -qx 'ExecStart=/usr/bin/morrowby --say-time' "$root/usr/lib/systemd/user/morrowby-chime.service"
 check "manual page has its sections" grep -q '^\.SH FILES' "$root/usr/share/man/man1/morrowby.1"
-check "icons are 32x32 PNGs" bash -c "file '$root/usr/share/icons/hicolor/32x32/apps/morrowby.png' | grep -q '32 x 32'"
+icons=$root/usr/share/icons/hicolor
+for size in 16 22 24 32 48 64 128 256; do
+  check "the ${size} px icon is a ${size}x${size} PNG" bash -c \
+    "file '$icons/${size}x${size}/apps/morrowby.png' | grep -q 'PNG image data, $size x $size,'"
+done
+check "the scalable icon is an SVG" bash -c "file '$icons/scalable/apps/morrowby.svg' | grep -q 'SVG'"
 
-auto=$scratch/autostart
-check "autostart installs an entry running the built program" bash -c \
-  "'$source/tools/autostart.sh' install '$auto' /nonexistent/morrowby '$build/morrowby' &&
-   grep -qx 'Exec=\"$build/morrowby\"' '$auto/morrowby.desktop' &&
-   desktop-file-validate '$auto/morrowby.desktop'"
-check "no-autostart removes it" bash -c "'$source/tools/autostart.sh' remove '$auto' && test ! -e '$auto/morrowby.desktop'"
+# The greeting at log-in, switched by the program built here: run by its path, the
+# entry names that path.
+auto=$scratch/autostart-config
+check "--autostart on writes an entry running the built program, with no hint" bash -c \
+  "XDG_CONFIG_HOME='$auto' '$build/morrowby' --autostart on &&
+   grep -qx 'Exec=\"$build/morrowby\"' '$auto/autostart/morrowby.desktop' &&
+   $(declare -f validates_cleanly); validates_cleanly '$auto/autostart/morrowby.desktop'"
+check "--autostart off removes it" bash -c \
+  "XDG_CONFIG_HOME='$auto' '$build/morrowby' --autostart off && test -z \"\$(ls -A '$auto/autostart')\""
 
 # The chime, with no user manager to reach: the timer is enabled for the next log-in.
 units=$scratch/units
@@ -126,15 +135,29 @@ if [[ -s "$deb" ]]; then
     "grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' '$copyright' &&
      sed -n '/^Files: resources\/clips\//,/^\$/p' '$copyright' | grep -qx 'License: LGPL-2.1+'"
 
-  # The README's lines that turn the greeting on and off, on the package's files alone.
-  on=$(grep -E '^    .*cp /usr/share/morrowby/.*autostart' "$source/README.md")
-  off=$(grep -E '^    rm .*autostart' "$source/README.md")
+  # The README's lines that turn the greeting and the chime on and off, with the
+  # package's program found on PATH, as a package user has it.
+  readme_line() { grep -m1 -E "^    $1( |$)" "$source/README.md" | sed 's/ *#.*//'; }
+  package_user=(env -u XDG_CONFIG_HOME HOME="$scratch/home" PATH="$deb_root/usr/bin:$PATH")
   entry=$scratch/home/.config/autostart/morrowby.desktop
-  check "the README's line turns the greeting on with the package's files" bash -c \
-    "test -n '$on' && HOME='$scratch/home' bash -ec '${on//\/usr\/share\/morrowby/$deb_root/usr/share/morrowby}' &&
-     desktop-file-validate '$entry' && grep -qx 'Exec=morrowby' '$entry' &&
-     test -x '$deb_root/usr/bin/morrowby'"
+  on=$(readme_line 'morrowby --autostart on') off=$(readme_line 'morrowby --autostart off')
+  check "the README's line turns the greeting on with the package's program" bash -c \
+    "test -n '$on' && ${package_user[*]} $on && grep -qx 'Exec=morrowby' '$entry' &&
+     $(declare -f validates_cleanly); validates_cleanly '$entry'"
   check "the README's line turns it off again" bash -c \
-    "test -n '$off' && HOME='$scratch/home' bash -ec '$off' && test ! -e '$entry'"
+    "test -n '$off' && ${package_user[*]} $off && test ! -e '$entry'"
+  # No user manager runs here, so systemctl is asked about the package's root: the
+  # units are on the user manager's search path (unit-paths), and enable finds them.
+  chime_on=$(readme_line 'systemctl --user enable --now morrowby-chime.timer')
+  check "the README turns the chime on with systemctl --user" test -n "$chime_on"
+  check "systemd's user search path holds the package's unit folder" bash -c \
+    "systemd-analyze --user unit-paths | grep -qx /usr/lib/systemd/user &&
+     test -s '$deb_root/usr/lib/systemd/user/morrowby-chime.timer'"
+  check "systemctl lists the package's chime timer and can enable it" bash -c \
+    "systemctl --global --root='$deb_root' list-unit-files morrowby-chime.timer | grep -q '^morrowby-chime.timer ' &&
+     systemctl --global --root='$deb_root' enable morrowby-chime.timer &&
+     test -L '$deb_root/etc/systemd/user/timers.target.wants/morrowby-chime.timer'"
+  check "the package turns the chime on for nobody by itself" bash -c \
+    "! dpkg-deb -I '$deb' postinst 2>/dev/null | grep -q 'morrowby-chime.timer.*enable\\|enable.*morrowby-chime'"
 fi
 finish
