@@ -125,8 +125,10 @@ void TDlg1::CmAddSong() {
 
 bool TDlg1::PickSongFile() {
   FileDialogOptions options;
-  // Linux names are case-sensitive: the music filter takes .wav as well as .WAV.
-  options.filter = N_("(Music Files*.WAV)") "|*.WAV;*.wav|" N_("All Files(*.*)") "|*.*";
+  // The music filter keeps its name, but shows every sound file a song may be.
+  static const std::string filter = std::string(N_("(Music Files*.WAV)") "|") + SongFilePatterns() +
+                                    "|" N_("All Files(*.*)") "|*.*";
+  options.filter = filter.c_str();
   options.default_extension = "*";
   std::string path;
   if (!ChooseStorablePath(this, options, &path)) return false;

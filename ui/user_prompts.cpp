@@ -5,10 +5,14 @@
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
 
+#include <cctype>
+
+#include "sound/song_file_types.h"
 #include "store/song_list.h"
 #include "store/translation.h"
 #include "ui/byte_text.h"
 #include "ui/shown_text.h"
+#include "ui/window_manager.h"
 
 namespace morrowby {
 namespace {
@@ -33,6 +37,7 @@ class RealPrompts : public UserPrompts {
         options.save ? wxFD_SAVE | wxFD_OVERWRITE_PROMPT : wxFD_OPEN | wxFD_FILE_MUST_EXIST;
     wxFileDialog dialog(owner, ShownText("Select a file"), ToWxText(options.folder),
                         wxEmptyString, ShownFilter(options.filter), style);
+    FitOnScreen(&dialog);
     for (;;) {
       FileChoice choice;
       if (dialog.ShowModal() != wxID_OK) return choice;
@@ -89,6 +94,16 @@ std::string WithDefaultExtension(const std::string& path, const std::string& ext
   const std::size_t dot = path.find_last_of('.');
   if (dot != std::string::npos && dot > name) return path;
   return path + "." + extension;
+}
+
+std::string SongFilePatterns() {
+  std::string patterns;
+  for (const char* extension : kSongFileExtensions) {
+    std::string upper = extension;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    patterns += (patterns.empty() ? "*." : ";*.") + std::string(extension) + ";*." + upper;
+  }
+  return patterns;
 }
 
 bool ChooseStorablePath(wxWindow* owner, const FileDialogOptions& options, std::string* path) {

@@ -49,6 +49,10 @@ void UsePrompts(UserPrompts* prompts);
 // unchanged for an empty extension or "*".
 std::string WithDefaultExtension(const std::string& path, const std::string& extension);
 
+// The patterns of a filter that shows every sound file a song may be, in lower and
+// upper case ("*.wav;*.WAV;*.aiff;*.AIFF;..."): file names are case-sensitive here.
+std::string SongFilePatterns();
+
 // Runs a file dialog and returns true with a path the program can keep. A path longer
 // than the 80 characters a song slot or list path holds is reported to the user and
 // counts as no choice.

@@ -3,6 +3,8 @@
 #include "ui/window_manager.h"
 
 #include <gtk/gtk.h>
+
+#include <algorithm>
 #ifdef GDK_WINDOWING_X11
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
@@ -172,7 +174,32 @@ gboolean OnMapped(GtkWidget* widget, GdkEvent*, gpointer data) {
 
 void ForgetPlacement(gpointer data, GClosure*) { delete static_cast<Placement*>(data); }
 
+// After the toolkit's own sizing on map (a file chooser takes the size it last had,
+// on whatever screen that was): no larger than the monitor's work area, and inside it.
+void OnMappedFit(GtkWidget* widget, gpointer) {
+  GdkWindow* gdk = gtk_widget_get_window(widget);
+  GdkMonitor* monitor = gdk != nullptr ? gdk_display_get_monitor_at_window(gtk_widget_get_display(widget), gdk) : nullptr;
+  if (monitor == nullptr) return;
+  GdkRectangle area, frame;
+  gdk_monitor_get_workarea(monitor, &area);
+  gdk_window_get_frame_extents(gdk, &frame);
+  GtkWindow* gtk = GTK_WINDOW(widget);
+  int width, height;
+  gtk_window_get_size(gtk, &width, &height);
+  // What the frame (or a client-side shadow) adds around the window's own size.
+  const int extra_w = std::max(0, frame.width - width), extra_h = std::max(0, frame.height - height);
+  const int fit_w = std::min(width, area.width - extra_w), fit_h = std::min(height, area.height - extra_h);
+  if (fit_w != width || fit_h != height) gtk_window_resize(gtk, fit_w, fit_h);
+  const int x = std::max(area.x, std::min(frame.x, area.x + area.width - (fit_w + extra_w)));
+  const int y = std::max(area.y, std::min(frame.y, area.y + area.height - (fit_h + extra_h)));
+  if (x != frame.x || y != frame.y) gtk_window_move(gtk, x, y);
+}
+
 }  // namespace
+
+void FitOnScreen(wxTopLevelWindow* window) {
+  g_signal_connect_after(window->GetHandle(), "map", G_CALLBACK(OnMappedFit), nullptr);
+}
 
 void NeverTakeFocus(wxTopLevelWindow* window) {
   GtkWindow* gtk = GtkOf(window);

@@ -31,6 +31,12 @@ void KeepActiveLook(wxTopLevelWindow* window);
 // at `where` in screen pixels, whatever place the window manager chose for it.
 void KeepPlacement(wxTopLevelWindow* window, const wxPoint& where);
 
+// Once the window is mapped it is no larger than the work area of the monitor it
+// opened on, and lies inside it: for the toolkit's own dialogs, which size themselves
+// (GTK's file chooser takes the size it last had, on whatever screen). Call before
+// it is first shown.
+void FitOnScreen(wxTopLevelWindow* window);
+
 // Makes the window the active one (focus and active look) as of the user's last input,
 // so that a manager's focus-stealing prevention lets it through.
 void ActivateWindow(wxTopLevelWindow* window);

@@ -4,13 +4,16 @@
 #include "sound/device_sound_service.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "sound/announcement.h"
 #include "sound/clip_catalogue.h"
+#include "sound/song_file_types.h"
 #include "sound/wave_image.h"
 #include "tests/support/temp_folder.h"
 
@@ -170,6 +173,24 @@ TEST_F(DeviceSoundServiceTest, PauseAfterAFloatStereoSongLastsExactly) {
   for (; i < last && rec[i] == 0; ++i) ++pause;
   EXPECT_NEAR(static_cast<double>(pause), 0.333 * kRate, 0.001 * kRate);
   EXPECT_NEAR(static_cast<double>(last - i), 0.1 * kRate, 0.001 * kRate);
+}
+
+// The song chooser shows the files of these extensions: none of libsndfile's formats
+// may be missing from them when a newer library reads more.
+TEST(SongFileTypesTest, EveryFormatLibsndfileReadsHasItsExtensionAmongASongs) {
+  int count = 0;
+  sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+  ASSERT_GT(count, 0);
+  for (int i = 0; i < count; ++i) {
+    SF_FORMAT_INFO info{};
+    info.format = i;
+    ASSERT_EQ(sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info), 0);
+    if ((info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_RAW) continue;
+    EXPECT_NE(std::find_if(std::begin(kSongFileExtensions), std::end(kSongFileExtensions),
+                           [&](const char* e) { return std::strcmp(e, info.extension) == 0; }),
+              std::end(kSongFileExtensions))
+        << info.name << " (." << info.extension << ")";
+  }
 }
 
 }  // namespace

@@ -180,7 +180,12 @@ TEST_F(SongListEditorTest, TheChooserOffersMusicFilesAndAddsNothingWithoutAChoic
   ASSERT_EQ(prompts_.asked.size(), 1u);
   EXPECT_EQ(prompts_.asked[0].owner, owner);
   EXPECT_FALSE(prompts_.asked[0].options.save);
-  EXPECT_EQ(std::string(prompts_.asked[0].options.filter).rfind("(Music Files*.WAV)|*.WAV", 0), 0u);
+  // Its name as given, over every sound file a song may be, in both cases.
+  const std::string filter = prompts_.asked[0].options.filter;
+  EXPECT_EQ(filter.rfind("(Music Files*.WAV)|*.wav;*.WAV;", 0), 0u) << filter;
+  for (const char* pattern : {";*.flac;*.FLAC;", ";*.ogg;*.OGG;", ";*.mp3;*.MP3;", ";*.aiff;*.AIFF;"})
+    EXPECT_NE(filter.find(pattern), std::string::npos) << pattern;
+  EXPECT_EQ(filter.substr(filter.find('|', filter.find('|') + 1)), "|All Files(*.*)|*.*");
   EXPECT_EQ(prompts_.asked[0].options.folder, "");
   EXPECT_TRUE(prompts_.messages.empty());
   EXPECT_EQ(SongList.SongCount, 0);
