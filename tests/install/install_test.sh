@@ -157,7 +157,13 @@ if [[ -s "$deb" ]]; then
     "systemctl --global --root='$deb_root' list-unit-files morrowby-chime.timer | grep -q '^morrowby-chime.timer ' &&
      systemctl --global --root='$deb_root' enable morrowby-chime.timer &&
      test -L '$deb_root/etc/systemd/user/timers.target.wants/morrowby-chime.timer'"
-  check "the package turns the chime on for nobody by itself" bash -c \
-    "! dpkg-deb -I '$deb' postinst 2>/dev/null | grep -q 'morrowby-chime.timer.*enable\\|enable.*morrowby-chime'"
+  # debhelper enables a user unit for everyone on install unless told not to; then the
+  # only enable left is the one that keeps a user's own choice across an upgrade.
+  enables_only_where_enabled() {
+    local script; script=$(dpkg-deb -I "$deb" postinst)
+    (( $(grep -c -- "--user enable 'morrowby-chime.timer'" <<<"$script") <=
+       $(grep -c -- "was-enabled 'morrowby-chime.timer'" <<<"$script") )) || { echo "$script"; false; }
+  }
+  check "the package turns the chime on for nobody by itself" enables_only_where_enabled
 fi
 finish
