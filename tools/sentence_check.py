@@ -7,9 +7,19 @@ are written with `PROGRAM --say-time --output` under faketime: every weekday,
 month and day 1-31, hours 0-23, minutes :00, :05, :10-:19 and more, both
 clock styles, 1 January and 25 December.  Each is then
 
-- heard by PocketSphinx (Debian's pocketsphinx and pocketsphinx-en-us),
-  whose grammar allows any sequence of the clips' words, and scored against
-  what the announcement says (word error rate, the words most missed);
+- heard by PocketSphinx (Debian's pocketsphinx and pocketsphinx-en-us) in
+  two ways, and scored against what the announcement says (word error rate,
+  the words most missed and most added):
+  - decoded whole, as one utterance, on a grammar that allows any sequence
+    of the clips' words ("one utterance");
+  - as a listener meets it: with 0.2 s of silence at each end, cut into
+    utterances wherever the recogniser hears a pause (nearly every word is
+    followed by the 0.3 s gap), each utterance heard on the same any-word
+    grammar ("any") and on one that allows only the announcement's own
+    form, any weekday, day, month and time, every part optional as the
+    DateLine can leave it out ("shape");
+- each word clip alone, cut into utterances the same way, on a grammar of
+  exactly one of the clips' words or phrases ("clips alone");
 - cut into its clips (found byte for byte in the file), and the pitch at the
   start of each spoken clip compared with the pitch at the end of the one
   before: a "restart" is a word that begins more than 3 semitones higher.
@@ -237,6 +247,74 @@ def write_grammar(work):
     return dict_path, gram_path
 
 
+def shape_grammar(work):
+    """The announcement's own form: the parts in their order, each of them
+    optional (the DateLine may leave any out, and the recogniser may cut
+    the sentence between any two of them), or one of the holidays' clips."""
+    def alt(words):
+        return "(%s)" % " | ".join(words)
+    ones = [WORDS[601 + i] for i in range(19)]
+    units, teens = ones[:9], ones[9:]
+    tens = [WORDS[660 + i] for i in range(4)]
+    ordinals = [WORDS[620 + i] for i in range(21)]
+    rules = {
+        "weekday": alt(WORDS[653 + i] for i in range(7)),
+        "month": alt(WORDS[641 + i] for i in range(12)),
+        "day": "(%s | (twenty | thirty) %s)" % (alt(ordinals),
+                                                  alt(ordinals[:9])),
+        # 12-hour: the hour after midnight is twelve.
+        "minutes": "(%s | %s [%s])" % (alt(ones), alt(tens), alt(units)),
+        "time12": "(%s (o'clock | <minutes>) [am | pm])" % alt(ones[:12]),
+        # 24-hour: "oh" before hours under ten and minutes under ten.
+        "hour24": "(oh (oh | %s) | %s | twenty [one | two | three])"
+                  % (alt(units), alt(teens)),
+        "minutes24": "(hundred hours | oh %s | %s | %s [%s])"
+                     % (alt(units), alt(teens), alt(tens), alt(units)),
+        "time24": "(<hour24> <minutes24>)",
+        "date": "([it's] [<weekday>] [the] [<day>] [of] [<month>] "
+                "[<time12> | <time24>])",
+    }
+    path = os.path.join(work, "shape.gram")
+    with open(path, "w") as f:
+        f.write("#JSGF V1.0;\ngrammar shape;\n")
+        f.write("public <said> = <date> | %s | %s;\n" % (WORDS[680], WORDS[681]))
+        for name, rule in rules.items():
+            f.write("<%s> = %s;\n" % (name, rule))
+    return path
+
+
+def alone_grammar(work, phrases):
+    """Exactly one of `phrases`."""
+    path = os.path.join(work, "alone.gram")
+    with open(path, "w") as f:
+        f.write("#JSGF V1.0;\ngrammar alone;\npublic <clip> = %s;\n"
+                % " | ".join("(%s)" % p for p in sorted(set(phrases))))
+    return path
+
+
+def hear_segmenting(wavs, work, dict_path, gram_path):
+    """What PocketSphinx hears in each file as a listener would meet it:
+    with 0.2 s of silence at each end, cut into utterances at the pauses
+    its own voice activity detector finds (its default options), each
+    decoded on `gram_path`; the utterances' words in order."""
+    folder = os.path.join(work, "padded")
+    os.makedirs(folder, exist_ok=True)
+    heard = []
+    for k, wav in enumerate(wavs):
+        padded = os.path.join(folder, "p%03d.wav" % k)
+        subprocess.run(["sox", "-D", "-V1", wav, "-r", "16000", "-b", "16",
+                        "-e", "signed-integer", padded, "pad", "0.2", "0.2"],
+                       check=True)
+        out = subprocess.run(
+            ["pocketsphinx_continuous", "-infile", padded,
+             "-hmm", os.path.join(MODEL, "en-us"), "-dict", dict_path,
+             "-jsgf", gram_path,
+             "-logfn", os.path.join(work, "pocketsphinx-continuous.log")],
+            check=True, capture_output=True, text=True).stdout
+        heard.append([w.split("(")[0] for w in out.split()])
+    return heard
+
+
 def hear(wavs, work, dict_path, gram_path):
     """What PocketSphinx hears in each file, as a list of words; each file is
     decoded whole, as one utterance."""
@@ -268,7 +346,8 @@ def hear(wavs, work, dict_path, gram_path):
 
 
 def align(ref, hyp):
-    """(errors, [reference words missed]) of the Levenshtein alignment."""
+    """(errors, [reference words missed], [words heard that were not said])
+    of the Levenshtein alignment; a wrong word counts in both lists."""
     n, m = len(ref), len(hyp)
     cost = [[0] * (m + 1) for _ in range(n + 1)]
     for i in range(n + 1):
@@ -279,21 +358,47 @@ def align(ref, hyp):
         for j in range(1, m + 1):
             cost[i][j] = min(cost[i - 1][j] + 1, cost[i][j - 1] + 1,
                              cost[i - 1][j - 1] + (ref[i - 1] != hyp[j - 1]))
-    missed, i, j = [], n, m
+    missed, added, i, j = [], [], n, m
     while i > 0 or j > 0:
         if i > 0 and j > 0 and cost[i][j] == cost[i - 1][j - 1] + (ref[i - 1] != hyp[j - 1]):
             if ref[i - 1] != hyp[j - 1]:
                 missed.append(ref[i - 1])
+                added.append(hyp[j - 1])
             i, j = i - 1, j - 1
         elif i > 0 and cost[i][j] == cost[i - 1][j] + 1:
             missed.append(ref[i - 1])
             i -= 1
         else:
+            added.append(hyp[j - 1])
             j -= 1
-    return cost[n][m], missed
+    return cost[n][m], missed, added
 
 
 # ------------------------------------------------------------------- main
+
+METHODS = [("utterance", "one utterance"), ("any", "any, segmenting"),
+           ("shape", "shape, segmenting")]
+
+
+def score(words, heard, work, method):
+    """Word error rate and what went wrong, over all announcements; the
+    words said and heard of each are written to heard-METHOD.txt in `work`."""
+    errors = total = right = 0
+    missed, added, said = (collections.Counter() for _ in range(3))
+    with open(os.path.join(work, "heard-%s.txt" % method), "w") as f:
+        for k, (ref, hyp) in enumerate(zip(words, heard)):
+            e, lost, extra = align(ref, hyp)
+            errors += e
+            total += len(ref)
+            right += e == 0
+            missed.update(lost)
+            added.update(extra)
+            said.update(ref)
+            f.write("a%03d %d\n  said:  %s\n  heard: %s\n"
+                    % (k, e, " ".join(ref), " ".join(hyp)))
+    return {"wer": 100.0 * errors / total, "right": right, "words": total,
+            "missed": missed, "added": added, "said": said}
+
 
 def check(label, program, clips, work, pitch_only):
     cases = moments()
@@ -305,25 +410,21 @@ def check(label, program, clips, work, pitch_only):
         wavs.append(wav)
         words.append(" ".join(WORDS[c] for c, _, _ in placed).split())
         joins += restarts(samples, placed)
-    result = {"label": label, "joins": joins}
+    result = {"label": label, "joins": joins, "cases": len(cases)}
     if pitch_only:
         return result
-    heard = hear(wavs, work, *write_grammar(work))
-    errors = total = right = 0
-    missed, said = collections.Counter(), collections.Counter()
-    for ref, hyp in zip(words, heard):
-        e, lost = align(ref, hyp)
-        errors += e
-        total += len(ref)
-        right += e == 0
-        missed.update(lost)
-        said.update(ref)
-    result.update(wer=100.0 * errors / total, right=right, cases=len(cases),
-                  words=total, missed=missed, said=said)
+    dict_path, any_path = write_grammar(work)
+    result["utterance"] = score(words, hear(wavs, work, dict_path, any_path),
+                                work, "utterance")
+    result["any"] = score(words, hear_segmenting(wavs, work, dict_path,
+                                                 any_path), work, "any")
+    result["shape"] = score(words, hear_segmenting(
+        wavs, work, dict_path, shape_grammar(work)), work, "shape")
     # And each word clip on its own, as the recogniser hears it.
     alone = sorted(c for c in WORDS if c not in (669, 670, 673, 674, 675))
-    heard = hear([os.path.join(clips, "%d.wav" % c) for c in alone], work,
-                 *write_grammar(work))
+    heard = hear_segmenting(
+        [os.path.join(clips, "%d.wav" % c) for c in alone], work, dict_path,
+        alone_grammar(work, [WORDS[c] for c in alone]))
     result["alone"] = [(c, WORDS[c], " ".join(h)) for c, h in zip(alone, heard)]
     return result
 
@@ -355,24 +456,34 @@ def main():
             with tempfile.TemporaryDirectory(prefix="morrowby-sentences-") as work:
                 results.append(check(label, program, clips, work, args.pitch_only))
 
-    print("| set | word error rate | announcements fully right | words "
-          "| pitch restarts > %g semitones: all joins | after a gap "
-          "| straight on |" % RESTART_SEMITONES)
-    print("|---|---:|---:|---:|---:|---:|---:|")
+    def most(counter, of=None):
+        worst = sorted(counter.items(), key=lambda kv: (-kv[1], kv[0]))[:8]
+        return ", ".join('"%s" %d%s' % (w, n, "" if of is None else
+                                         " of %d" % of[w])
+                         for w, n in worst) or "none"
+
+    print("| set | %s | clips alone | pitch restarts > %g semitones: all "
+          "joins | after a gap | straight on |"
+          % (" | ".join("%s: word error rate (fully right)" % title
+                        for _, title in METHODS), RESTART_SEMITONES))
+    print("|---|" + "---:|" * (len(METHODS) + 4))
     for r in results:
         restart = [share(r["joins"], g) for g in (None, True, False)]
-        heard = ("%.1f %%" % r["wer"], "%d of %d" % (r["right"], r["cases"]),
-                 str(r["words"])) if "wer" in r else ("—", "—", "—")
-        print("| %s | %s | %s | %s | %s |" % (
-            r["label"], " | ".join(heard),
-            " | ".join("%.0f %% of %d" % s for s in restart[:1]),
-            "%.0f %% of %d" % restart[1], "%.0f %% of %d" % restart[2]))
+        heard = ["%.1f %% (%d of %d)" % (r[m]["wer"], r[m]["right"],
+                                         r["cases"]) if m in r else "—"
+                 for m, _ in METHODS]
+        alone = ("%d of %d" % (sum(w == h for _, w, h in r["alone"]),
+                               len(r["alone"])) if "alone" in r else "—")
+        print("| %s | %s | %s | %s |" % (
+            r["label"], " | ".join(heard), alone,
+            " | ".join("%.0f %% of %d" % s for s in restart)))
     for r in results:
-        if "wer" not in r:
+        if "alone" not in r:
             continue
-        worst = sorted(r["missed"].items(), key=lambda kv: (-kv[1], kv[0]))[:10]
-        print("%s, most missed: %s" % (r["label"], ", ".join(
-            '"%s" %d of %d' % (w, n, r["said"][w]) for w, n in worst) or "none"))
+        for m, title in METHODS:
+            print("%s, %s: most missed: %s; most added: %s" % (
+                r["label"], title, most(r[m]["missed"], r[m]["said"]),
+                most(r[m]["added"])))
         wrong = [(c, w, h) for c, w, h in r["alone"] if w != h]
         print("%s, clips heard alone: %d of %d right%s" % (
             r["label"], len(r["alone"]) - len(wrong), len(r["alone"]),

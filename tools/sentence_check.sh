@@ -1,9 +1,11 @@
 #!/bin/sh
 # How well whole announcements are understood: renders a spread of dates and
 # times with `morrowby --say-time --output` under faketime and scores them with
-# the PocketSphinx recogniser, allowed any sequence of the clips' words.  Also
-# measures how often a word starts well above the pitch the word before it
-# ended on.  Not part of the test suite: it takes minutes and its figures are
+# the PocketSphinx recogniser: each file decoded whole, and cut at its pauses
+# as a listener hears it, on a grammar of any sequence of the clips' words
+# and on one of the announcement's own form; each word clip heard alone too.
+# Also measures how often a word starts well above the pitch the word before
+# it ended on.  Not part of the test suite: it takes minutes and its figures are
 # for people to judge the clips by.
 #
 #   tools/sentence_check.sh [LABEL=PROGRAM ...] [--keep DIR] [--pitch-only]
