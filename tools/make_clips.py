@@ -94,16 +94,21 @@ class Spoken:
     greeting: said a little higher, as a greeting rather than a reading.
     pitch:    percent higher than the voice's own (the greetings' is
               GREETING_PITCH).
+    rate:     the voice's speech rate for this clip, in percent.
+    sibilant: the word's "s" must keep its treble: no shelf over
+              TREBLE_CUTOFF, which would turn it into an "f" or a "th".
     """
 
     def __init__(self, words, text=None, phrase=False, greeting=False,
-                 pitch=0, before=None):
+                 pitch=0, before=None, rate=None, sibilant=False):
         self.words = words
         self.text = text if text is not None else words
         self.phrase = phrase
         self.greeting = greeting
         self.before = before
         self.pitch = GREETING_PITCH if greeting else pitch
+        self.rate = rate or VOICE_RATE
+        self.sibilant = sibilant
 
 
 def greeting(words):
@@ -151,13 +156,19 @@ def catalogue(the=THE):
         clips[601 + i] = Spoken(word)
     for i, word in enumerate(ORDINALS + ["twentieth", "thirtieth"]):
         clips[620 + i] = leading(word, "of June.", "the")
+    # Where a clip is made otherwise (fourth, six, April, AM, the "s" of
+    # "It's"), docs/clips.md says why (write_doc).
+    clips[623] = Spoken("fourth")
+    clips[606] = Spoken("six", sibilant=True)
     for i, month in enumerate(MONTHS):
         clips[641 + i] = leading(month, "six fifteen.", "of")
     for i, day in enumerate(DAYS):
         clips[653 + i] = leading(day, "the sixth of June.")
+    clips[644] = Spoken("April")
     for i, tens in enumerate(["twenty", "thirty", "forty", "fifty"]):
         clips[660 + i] = Spoken(tens)
-    clips[664] = closing("AM", "eleven")
+    clips[664] = closing("A.M.", "eleven")
+    clips[664].words = "AM"
     clips[665] = closing("PM", "eleven")
     clips[666] = Spoken("hundred hours")
     clips[667] = Spoken("o'clock")
@@ -171,6 +182,7 @@ def catalogue(the=THE):
     # Two takes of "It's", both leading on, from two different sentences.
     clips[671] = leading("It's", "Monday the sixth of June.")
     clips[672] = Spoken("It's", "It's, ten o'clock.", phrase=1)
+    clips[671].sibilant = clips[672].sibilant = True
     clips[676] = leading("of", "June.", "third")
     clips[677] = "gap"
     clips[678] = "silence"
@@ -191,7 +203,7 @@ def xml_text(s):
 
 def render_voice(clip, path):
     """Run RHVoice for one clip; it writes a 24 kHz 16-bit WAV to `path`."""
-    cmd = ["RHVoice-test", "-p", VOICE, "-r", str(VOICE_RATE), "-o", path]
+    cmd = ["RHVoice-test", "-p", VOICE, "-r", str(clip.rate), "-o", path]
     text = clip.text
     if clip.pitch:
         cmd.append("-s")
@@ -565,7 +577,7 @@ def level_and_lift(x):
     return None
 
 
-def make_spoken(x):
+def make_spoken(x, shelf_max=TREBLE_SHELF_MAX_DB):
     """Voice output (float, 22050 Hz) -> (finished 8-bit samples, the
     upward compression ratio it needed, the shelf over TREBLE_CUTOFF in dB,
     how far the finished treble share lies from the voice's own in dB).
@@ -585,7 +597,7 @@ def make_spoken(x):
     # or which quiet sounds count towards it, so the shelves are tried in
     # steps of 1 dB, starting with none, and the nearest kept.
     best, step = None, None
-    for k in range(int(TREBLE_SHELF_MAX_DB) + 1):
+    for k in range(int(shelf_max) + 1):
         shelf = float(k * step) if step else 0.0
         made = level_and_lift(high_shelf(x, shelf))
         if made is None:
@@ -714,9 +726,16 @@ def write_doc(path, rows, announcements):
         "\"the\" (\"Monday, the, sixth of June.\"), the days (\"the, sixth, of",
         "June.\"), \"of\" (\"third, of, June.\"), the months (\"of, June, six",
         "fifteen.\") and \"oh\" (\"June, oh, nine ten.\").  AM and PM end a",
-        "sentence (\"eleven, PM.\") and keep its fall.  The numbers and tens",
-        "end the time as minutes and are said alone, falling, as are",
-        "\"o'clock\" and \"hundred hours\".  Of the takes of \"the\" tried",
+        "sentence (\"eleven, PM.\") and keep its fall; AM is given to the voice",
+        "as \"A.M.\", since written \"AM\" it says something heard as \"oh\".",
+        "The numbers and tens end the time as minutes and are said alone,",
+        "falling, as are \"o'clock\" and \"hundred hours\".  \"Fourth\" and",
+        "\"April\" are said alone too: cut from the sentence, \"fourth\" is heard",
+        "as \"five\" and \"April\" as \"eight twelve\".  The \"s\" of \"six\"",
+        "and of \"It's\" keeps its treble (no shelf, below): a shelf makes it",
+        "an \"f\" or a \"th\", so that \"six\" is heard as \"fifth\" and",
+        "\"It's\" as \"it's the\".",
+        "Of the takes of \"the\" tried",
         "(`--the`: cut from the sentence, \"thee\", and \"the\" said %d%%"
         % LIFTED_THE_PITCH,
         "higher), the one cut from the sentence is used: `tools/sentence_check.sh`",
@@ -741,8 +760,11 @@ def write_doc(path, rows, announcements):
         "How well whole announcements are understood, and how often a word",
         "starts well above where the one before it ended, is measured by",
         "`tools/sentence_check.sh` on 70 announcements written by the program",
-        "(build it first); give it `old=PROGRAM@CLIPS new=build/morrowby` to",
-        "compare a program built from other clips.",
+        "(build it first): each decoded whole, and cut at its pauses as a",
+        "listener hears it, on a grammar of any of the clips' words and on one",
+        "of the announcement's own form; each word clip is heard alone too.",
+        "Give it `old=PROGRAM@CLIPS new=build/morrowby` to compare a program",
+        "built from other clips.",
         "",
         "## The 8-bit conversion",
         "",
@@ -769,8 +791,9 @@ def write_doc(path, rows, announcements):
         "lifted above %g Hz by upward compression (column *lift*), the" % LOW_CUTOFF,
         "gentlest ratio that reaches at least %g dBFS." % LEVEL_FLOOR_DB,
         "Limiting and lifting raise the hiss of \"s\", \"f\" and \"th\" against",
-        "the vowels; a shelf over %g Hz (column *treble shelf*) takes it back"
+        "the vowels; but for the \"s\" words above, a shelf over %g Hz"
         % TREBLE_CUTOFF,
+        "(column *treble shelf*) takes it back",
         "until the share of the energy over %g Hz is within %g dB of the"
         % (TREBLE_CUTOFF, TREBLE_SLACK_DB),
         "voice's own, or as near as the level allows (column *treble vs",
@@ -820,13 +843,16 @@ def make_one(job):
         render_voice(clip, path)
         x = load(path)
         if clip.phrase:
-            render_voice(Spoken(clip.words, pitch=clip.pitch), path)
+            render_voice(Spoken(clip.words, pitch=clip.pitch, rate=clip.rate),
+                         path)
             alone, before = sounding_length(load(path)), None
             if clip.before:
-                render_voice(Spoken(clip.before, pitch=clip.pitch), path)
+                render_voice(Spoken(clip.before, pitch=clip.pitch,
+                                    rate=clip.rate), path)
                 before = sounding_length(load(path))
             x = cut_phrase(x, alone, before)
-        return cid, make_spoken(x)
+        return cid, make_spoken(x, 0 if clip.sibilant else
+                                TREBLE_SHELF_MAX_DB)
     except RuntimeError as e:
         return cid, "clip %d (%r): %s" % (cid, clip.text, e)
 

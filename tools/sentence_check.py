@@ -250,7 +250,8 @@ def write_grammar(work):
 def shape_grammar(work):
     """The announcement's own form: the parts in their order, each of them
     optional (the DateLine may leave any out, and the recogniser may cut
-    the sentence between any two of them), or one of the holidays' clips."""
+    the sentence at any gap, as between the hour and the minutes), or one
+    of the holidays' clips."""
     def alt(words):
         return "(%s)" % " | ".join(words)
     ones = [WORDS[601 + i] for i in range(19)]
@@ -264,13 +265,13 @@ def shape_grammar(work):
                                                   alt(ordinals[:9])),
         # 12-hour: the hour after midnight is twelve.
         "minutes": "(%s | %s [%s])" % (alt(ones), alt(tens), alt(units)),
-        "time12": "(%s (o'clock | <minutes>) [am | pm])" % alt(ones[:12]),
+        "time12": "([%s] [o'clock | <minutes>] [am | pm])" % alt(ones[:12]),
         # 24-hour: "oh" before hours under ten and minutes under ten.
         "hour24": "(oh (oh | %s) | %s | twenty [one | two | three])"
                   % (alt(units), alt(teens)),
         "minutes24": "(hundred hours | oh %s | %s | %s [%s])"
                      % (alt(units), alt(teens), alt(tens), alt(units)),
-        "time24": "(<hour24> <minutes24>)",
+        "time24": "([<hour24>] [<minutes24>])",
         "date": "([it's] [<weekday>] [the] [<day>] [of] [<month>] "
                 "[<time12> | <time24>])",
     }
