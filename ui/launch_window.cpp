@@ -18,9 +18,11 @@ const CommandEntry<TDlg4> kCommands[] = {
 }  // namespace
 
 TDlg4::TDlg4(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {
-  // It appears while the user may be typing elsewhere: it takes no keys until clicked.
-  if (!PinToCorner(this)) TakeFocusWhenClicked(this);
+  // It appears while the user may be typing elsewhere: it takes no keys until clicked,
+  // or reached with the desktop's window switcher. Its name is its button's.
+  if (!PinToCorner(this)) OfferBesideWork(this);
   KeepActiveLook(this);
+  if (wxWindow* button = FindWindow(LaunchIds::kButton)) AnnounceAs(this, button->GetLabel());
 }
 
 bool TDlg4::HandleCommand(int id) { return Dispatch(this, kCommands, id); }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #ifdef GDK_WINDOWING_X11
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 #endif
@@ -35,6 +36,39 @@ void DropTakeFocus(GdkWindow* gdk) {
   XFree(protocols);
 }
 
+// Some managers (KWin) mark every new window that they do not focus as asking for the
+// user's attention, which a task bar shows by flashing; a window that appears without
+// the focus on purpose takes that mark back as soon as it is mapped.
+gboolean WithdrawAttention(GtkWidget* widget, GdkEvent*, gpointer) {
+  GdkWindow* gdk = gtk_widget_get_window(widget);
+  if (gdk == nullptr || !GDK_IS_X11_WINDOW(gdk)) return FALSE;
+  Display* display = GDK_WINDOW_XDISPLAY(gdk);
+  XEvent message{};
+  message.xclient.type = ClientMessage;
+  message.xclient.window = GDK_WINDOW_XID(gdk);
+  message.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+  message.xclient.format = 32;
+  message.xclient.data.l[0] = 0;  // remove
+  message.xclient.data.l[1] = static_cast<long>(
+      XInternAtom(display, "_NET_WM_STATE_DEMANDS_ATTENTION", False));
+  message.xclient.data.l[3] = 1;  // from an application
+  XSendEvent(display, DefaultRootWindow(display), False,
+             SubstructureRedirectMask | SubstructureNotifyMask, &message);
+  return FALSE;
+}
+
+// "Not to be focused on mapping" (a user time of 0) said on the window itself as well
+// as on the toolkit's separate user-time window, which some managers (IceWM) never
+// look at.
+void NoUserTimeYet(GdkWindow* gdk) {
+  if (!GDK_IS_X11_WINDOW(gdk)) return;
+  Display* display = GDK_WINDOW_XDISPLAY(gdk);
+  const long zero = 0;
+  XChangeProperty(display, GDK_WINDOW_XID(gdk), XInternAtom(display, "_NET_WM_USER_TIME", False),
+                  XA_CARDINAL, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&zero),
+                  1);
+}
+
 guint32 launch_time = 0;  // UI thread only
 
 // A window mapped with no input of ours yet carries the launch time, which the
@@ -61,6 +95,8 @@ bool OnX11(GtkWidget* widget) {
 }
 #else
 bool OnX11(GtkWidget*) { return false; }
+gboolean WithdrawAttention(GtkWidget*, GdkEvent*, gpointer) { return FALSE; }
+void NoUserTimeYet(GdkWindow*) {}
 void DropTakeFocus(GdkWindow*) {}
 void MarkUserTime(GtkWindow*) {}
 bool ManagerActivates(GtkWidget*) { return false; }
@@ -125,21 +161,24 @@ gboolean OnActivatingMap(GtkWidget* widget, GdkEvent*, gpointer) {
   return FALSE;
 }
 
-void AppearWithoutFocus(GtkWindow* gtk) {
-  // Not focused on mapping (_NET_WM_USER_TIME 0), and no input hint until clicked.
-  gtk_window_set_focus_on_map(gtk, FALSE);
-  gtk_window_set_accept_focus(gtk, FALSE);
-}
-
 void OnLeftDown(wxMouseEvent& event) {
   event.Skip();  // the click goes on to the control
   auto* window = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(
       static_cast<wxWindow*>(event.GetEventObject())));
   if (window == nullptr) return;
+  // Asked as of the click, which no focus-stealing prevention refuses; with no manager
+  // to give the focus on a click, the window takes it itself.
   GtkWindow* gtk = GtkOf(window);
-  if (gtk_window_get_accept_focus(gtk)) return;
-  gtk_window_set_accept_focus(gtk, TRUE);
-  gtk_window_present_with_time(gtk, gtk_get_current_event_time());
+  if (!gtk_window_has_toplevel_focus(gtk))
+    gtk_window_present_with_time(gtk, gtk_get_current_event_time());
+}
+
+// The toolkit's modal run marks the window modal for the manager as well, which would
+// make it block the program's other windows, the Setup window that follows it among
+// them; the run's own modality (the toolkit's grab) is all the program needs.
+void DropModalHint(GObject* object, GParamSpec*, gpointer) {
+  GdkWindow* gdk = gtk_widget_get_window(GTK_WIDGET(object));
+  if (gdk != nullptr) gdk_window_set_modal_hint(gdk, FALSE);
 }
 
 // A window that is never focused would be drawn in the toolkit's backdrop look, where
@@ -203,7 +242,9 @@ void FitOnScreen(wxTopLevelWindow* window) {
 
 void NeverTakeFocus(wxTopLevelWindow* window) {
   GtkWindow* gtk = GtkOf(window);
-  AppearWithoutFocus(gtk);
+  // Not focused on mapping (_NET_WM_USER_TIME 0), and no input hint.
+  gtk_window_set_focus_on_map(gtk, FALSE);
+  gtk_window_set_accept_focus(gtk, FALSE);
   // Realized now, so that the protocols can be changed before the window is mapped.
   // (This also spares the first showing a wait for the frame's size: a window of no
   // size would otherwise be asked to shrink below nothing when the frame is known.)
@@ -211,10 +252,35 @@ void NeverTakeFocus(wxTopLevelWindow* window) {
   DropTakeFocus(gtk_widget_get_window(GTK_WIDGET(gtk)));
 }
 
-void TakeFocusWhenClicked(wxTopLevelWindow* window) {
-  AppearWithoutFocus(GtkOf(window));
+void OfferBesideWork(wxTopLevelWindow* window) {
+  GtkWindow* gtk = GtkOf(window);
+  // Mapped with _NET_WM_USER_TIME 0, which managers take as "do not focus"; the input
+  // hint stays on, so that a window switcher can still reach it.
+  gtk_window_set_focus_on_map(gtk, FALSE);
+  gtk_window_set_skip_taskbar_hint(gtk, TRUE);
+  gtk_window_set_skip_pager_hint(gtk, TRUE);
+  // A window that belongs to one never mapped (the main window) is one that managers
+  // hide with it, or mark as waiting for the user.
+  gtk_window_set_transient_for(gtk, nullptr);
+  gtk_widget_realize(GTK_WIDGET(gtk));
+  NoUserTimeYet(gtk_widget_get_window(GTK_WIDGET(gtk)));
+  gdk_window_set_modal_hint(gtk_widget_get_window(GTK_WIDGET(gtk)), FALSE);
+  g_signal_connect(gtk, "notify::modal", G_CALLBACK(DropModalHint), nullptr);
+  g_signal_connect(gtk, "map-event", G_CALLBACK(WithdrawAttention), nullptr);
   window->Bind(wxEVT_LEFT_DOWN, &OnLeftDown);
   for (wxWindow* child : window->GetChildren()) child->Bind(wxEVT_LEFT_DOWN, &OnLeftDown);
+}
+
+void AnnounceAs(wxTopLevelWindow* window, const wxString& name) {
+  GtkWidget* widget = GTK_WIDGET(GtkOf(window));
+  const wxScopedCharBuffer utf8 = name.utf8_str();
+  // The name of the display server's window, not the toolkit's title, which is the
+  // caption and stays as it was.
+  gtk_widget_realize(widget);
+  gdk_window_set_title(gtk_widget_get_window(widget), utf8.data());
+  AtkObject* accessible = gtk_widget_get_accessible(widget);
+  atk_object_set_name(accessible, utf8.data());
+  atk_object_set_role(accessible, ATK_ROLE_NOTIFICATION);
 }
 
 void KeepActiveLook(wxTopLevelWindow* window) {
@@ -223,6 +289,12 @@ void KeepActiveLook(wxTopLevelWindow* window) {
 }
 
 void KeepPlacement(wxTopLevelWindow* window, const wxPoint& where) {
+  // USPosition (and PPosition): without them managers place a new window by rules of
+  // their own, most often in the screen's middle, and only the move once it is mapped
+  // would bring it here, a frame too late.
+  GdkGeometry unused{};
+  gtk_window_set_geometry_hints(GtkOf(window), nullptr, &unused,
+                                GdkWindowHints(GDK_HINT_POS | GDK_HINT_USER_POS));
   g_signal_connect_data(window->GetHandle(), "map-event", G_CALLBACK(OnMapped),
                         new Placement{where.x, where.y}, ForgetPlacement, GConnectFlags(0));
 }

@@ -16,19 +16,27 @@ namespace morrowby {
 // main window). Call before the window is first shown.
 void NeverTakeFocus(wxTopLevelWindow* window);
 
-// The window appears without the focus, so whoever had it keeps it and typing goes on
-// there (as with a desktop notification). The first left click in the window gives
-// it the focus, and keys reach it from then on. Call before it is first shown, after
-// its controls exist.
-void TakeFocusWhenClicked(wxTopLevelWindow* window);
+// The window is offered beside the user's work for a moment, as the launch button is:
+// it appears without the focus, so whoever had it keeps it and typing goes on there,
+// yet a window switcher or a click can give it the keyboard; it is on no task bar or
+// pager, asks for no attention, and stands on its own (no window it belongs to, modal
+// to none). Call before it is first shown, after its controls exist.
+void OfferBesideWork(wxTopLevelWindow* window);
+
+// The window is named `name` for task lists and screen readers, while its caption stays
+// as it is (it has no title bar to show one), and a screen reader announces it by that
+// name when it appears, without the focus moving: its accessible is a notification.
+// Call before it is first shown.
+void AnnounceAs(wxTopLevelWindow* window, const wxString& name);
 
 // Unfocused, the window keeps its active look, never the toolkit's greyed "backdrop"
 // one, in which a button looks disabled: for a window that is meant to be clicked
 // while another program has the focus.
 void KeepActiveLook(wxTopLevelWindow* window);
 
-// Once the window is on screen, its outer top-left corner (the frame included) is put
-// at `where` in screen pixels, whatever place the window manager chose for it.
+// The window's outer top-left corner (the frame included) is at `where` in screen
+// pixels from its first frame on: the manager is told the place was chosen for it,
+// and should a manager place it elsewhere all the same, it is moved there once mapped.
 void KeepPlacement(wxTopLevelWindow* window, const wxPoint& where);
 
 // Once the window is mapped it is no larger than the work area of the monitor it

@@ -11,6 +11,7 @@ from recording import Sound
 from servers import wait_until
 
 LIST_BYTES = 818
+LAUNCH_NAME = 'Morrowby Setup'  # the launch window's name, which no title bar shows
 SLOT_BYTES = 81
 
 
@@ -252,8 +253,8 @@ class Driver:
         launch = None
         for window in self._visible_windows():
             wid, x, y, width, height, title = window
-            # The launch window is the small untitled one in the top-left corner.
-            if 0 < width < 400 and 0 < height < 200 and not title:
+            # The launch window is the small one named for its button.
+            if 0 < width < 400 and 0 < height < 200 and title == LAUNCH_NAME:
                 if self.result.launch_first_at is None:
                     self.result.launch_first_at = (x, y)
                 if (x, y) == (0, 0):

@@ -14,7 +14,7 @@ import struct
 import subprocess
 import time
 
-from morrowby_run import Driver
+from morrowby_run import LAUNCH_NAME, Driver
 from servers import missing_tools, wait_until
 
 TERMINAL_COLOUR = (0x10, 0x20, 0x30)
@@ -280,7 +280,7 @@ class WaylandDriver(Driver):
         covered = [w[1:5] for w in windows]
         box = foreign_box(screen_pixels(self.wenv, 0, 0, *CORNER), covered)
         if box is not None:
-            windows.append((LAYER,) + box + ('',))
+            windows.append((LAYER,) + box + (LAUNCH_NAME,))
         self.result.windows_seen = repr(windows)
         return windows
 
