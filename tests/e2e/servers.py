@@ -34,6 +34,8 @@ WINDOW_MANAGERS = {
     'i3': (['i3', '-c', os.path.join(os.path.dirname(os.path.abspath(__file__)), 'i3.config')],
            'i3'),
     'icewm': (['icewm'], 'icewm'),
+    # Plasma's window manager on X11.
+    'kwin': (['{bus}', 'kwin_x11', '--replace'], 'kwin'),
     'mutter-wayland': (['{bus}', 'mutter', '--headless', '--wayland', '--virtual-monitor',
                         '1280x800', '--wayland-display=' + WAYLAND_DISPLAY, '--sm-disable'],
                        'mutter'),
