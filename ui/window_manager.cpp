@@ -36,21 +36,42 @@ void DropTakeFocus(GdkWindow* gdk) {
   XFree(protocols);
 }
 
-// Some managers (KWin) mark every new window that they do not focus as asking for the
-// user's attention, which a task bar shows by flashing; a window that appears without
-// the focus on purpose takes that mark back as soon as it is mapped.
-gboolean WithdrawAttention(GtkWidget* widget, GdkEvent*, gpointer) {
+// Whether the window's _NET_WM_STATE, as the manager keeps it, holds `state`.
+bool HasState(Display* display, Window xid, Atom state) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const Atom property = XInternAtom(display, "_NET_WM_STATE", False);
+  if (XGetWindowProperty(display, xid, property, 0, 64, False, XA_ATOM, &type, &format, &count,
+                         &after, &data) != Success || data == nullptr)
+    return false;
+  bool found = false;
+  const auto* atoms = reinterpret_cast<const Atom*>(data);
+  for (unsigned long i = 0; i < count && format == 32; ++i) found = found || atoms[i] == state;
+  XFree(data);
+  return found;
+}
+
+// Managers mark a new window they do not focus as asking for the user's attention
+// (KWin always, Mutter where it overlaps the focused window, fearing it is hidden
+// below), which a task bar shows by flashing. A window that appears without the focus
+// on purpose, above the others, takes that mark back whenever it is set.
+gboolean WithdrawAttention(GtkWidget* widget, GdkEventProperty* event, gpointer) {
   GdkWindow* gdk = gtk_widget_get_window(widget);
-  if (gdk == nullptr || !GDK_IS_X11_WINDOW(gdk)) return FALSE;
+  if (gdk == nullptr || !GDK_IS_X11_WINDOW(gdk) ||
+      event->atom != gdk_atom_intern_static_string("_NET_WM_STATE"))
+    return FALSE;
   Display* display = GDK_WINDOW_XDISPLAY(gdk);
+  const Atom attention = XInternAtom(display, "_NET_WM_STATE_DEMANDS_ATTENTION", False);
+  if (!HasState(display, GDK_WINDOW_XID(gdk), attention)) return FALSE;
   XEvent message{};
   message.xclient.type = ClientMessage;
   message.xclient.window = GDK_WINDOW_XID(gdk);
   message.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
   message.xclient.format = 32;
   message.xclient.data.l[0] = 0;  // remove
-  message.xclient.data.l[1] = static_cast<long>(
-      XInternAtom(display, "_NET_WM_STATE_DEMANDS_ATTENTION", False));
+  message.xclient.data.l[1] = static_cast<long>(attention);
   message.xclient.data.l[3] = 1;  // from an application
   XSendEvent(display, DefaultRootWindow(display), False,
              SubstructureRedirectMask | SubstructureNotifyMask, &message);
@@ -95,7 +116,7 @@ bool OnX11(GtkWidget* widget) {
 }
 #else
 bool OnX11(GtkWidget*) { return false; }
-gboolean WithdrawAttention(GtkWidget*, GdkEvent*, gpointer) { return FALSE; }
+gboolean WithdrawAttention(GtkWidget*, GdkEventProperty*, gpointer) { return FALSE; }
 void NoUserTimeYet(GdkWindow*) {}
 void DropTakeFocus(GdkWindow*) {}
 void MarkUserTime(GtkWindow*) {}
@@ -257,16 +278,21 @@ void OfferBesideWork(wxTopLevelWindow* window) {
   // Mapped with _NET_WM_USER_TIME 0, which managers take as "do not focus"; the input
   // hint stays on, so that a window switcher can still reach it.
   gtk_window_set_focus_on_map(gtk, FALSE);
+  // A window of its own, not a dialog: managers place a dialog that stands alone in
+  // the screen's middle (Xfwm4), or keep it on the task bar whatever it asks (Mutter).
+  gtk_window_set_type_hint(gtk, GDK_WINDOW_TYPE_HINT_NORMAL);
   gtk_window_set_skip_taskbar_hint(gtk, TRUE);
   gtk_window_set_skip_pager_hint(gtk, TRUE);
   // A window that belongs to one never mapped (the main window) is one that managers
   // hide with it, or mark as waiting for the user.
   gtk_window_set_transient_for(gtk, nullptr);
+  gtk_widget_add_events(GTK_WIDGET(gtk), GDK_PROPERTY_CHANGE_MASK);
   gtk_widget_realize(GTK_WIDGET(gtk));
   NoUserTimeYet(gtk_widget_get_window(GTK_WIDGET(gtk)));
+
   gdk_window_set_modal_hint(gtk_widget_get_window(GTK_WIDGET(gtk)), FALSE);
   g_signal_connect(gtk, "notify::modal", G_CALLBACK(DropModalHint), nullptr);
-  g_signal_connect(gtk, "map-event", G_CALLBACK(WithdrawAttention), nullptr);
+  g_signal_connect(gtk, "property-notify-event", G_CALLBACK(WithdrawAttention), nullptr);
   window->Bind(wxEVT_LEFT_DOWN, &OnLeftDown);
   for (wxWindow* child : window->GetChildren()) child->Bind(wxEVT_LEFT_DOWN, &OnLeftDown);
 }
