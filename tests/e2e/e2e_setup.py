@@ -13,7 +13,7 @@ import subprocess
 
 from harness import (Skip, case, check, expect_files_kept, expect_quiet_toolkit, expect_stopped,
                      ini_entries, kept_files, stop_with_sigterm, window_case)
-from morrowby_run import Driver, RunResult, windows_program
+from morrowby_run import LAUNCH_NAME, Driver, RunResult, windows_program
 from servers import wait_until
 
 # Control rectangles and window sizes in dialog units, as the window layouts give them.
@@ -31,12 +31,25 @@ FILE_CHOOSER = 'Select a file'
 # Wayland compositors, which place ordinary windows themselves and tell no window's
 # parent; the launch window is a layer surface there, found by its pixels.
 COMPOSITOR_PLACES = ('sway',)
+# Where a window manager cannot place the launch window in the corner from its first
+# frame, and why; it is moved there as soon as it is mapped.
+FIRST_FRAME_ELSEWHERE = {
+    'i3': 'i3 centres every floating window that asks for (0, 0), taking it for one '
+          'with no place of its own',
+}
+# The key of each window manager's own that reaches a window on no task bar (the
+# launch window), where one does; the others' window switchers leave such windows out.
+SWITCHER_KEYS = {'kwin': 'alt+Tab', 'icewm': 'alt+Tab', 'mutter': 'ctrl+alt+Tab'}
+UNTRIED_KEYS = {
+    'mutter-wayland': "the compositor's keys come from its own input devices, which XTEST "
+                      "does not reach",
+}
 
 
-def on_launch_window(suite, then, config=None):
+def on_launch_window(suite, then, config=None, **env_changes):
     """A run (silent, unless `config` says otherwise) in which `then(driver, window,
     notes)` acts on the launch window as soon as it shows; returns the run's result and
-    the notes `then` made."""
+    the notes `then` made. `env_changes` go to the program's environment."""
     if config is None:
         config = suite.config()
         config.write_list([], mode=4)
@@ -48,7 +61,7 @@ def on_launch_window(suite, then, config=None):
         check(driver.frame_origin(window) == (0, 0), 'the launch window, frame included, is '
               'at %r, not in the top-left corner' % (driver.frame_origin(window),))
         then(driver, window, notes)
-    return suite.run(config, actions=[act]), notes
+    return suite.run(config, actions=[act], **env_changes), notes
 
 
 def click_and_cancel_setup(times):
@@ -483,12 +496,16 @@ def typing_kept(suite, manager):
             order = driver.stacking()
             notes['above'] = (window[0] in order and term_window in order and
                               order.index(window[0]) > order.index(term_window))
-            notes['attention'] = driver.property(window, '_NET_WM_STATE')
+            notes['state'] = driver.property(window, '_NET_WM_STATE')
     result = suite.run(config, actions=[act])
     suite.expect_windowed_end(result)
     check(not result.main_seen, 'the main window "Daychime" was on screen', result)
     check(result.launch_first_at == (0, 0), 'the launch window was first seen at %r, then '
           'moved to the corner' % (result.launch_first_at,), result)
+    if manager not in COMPOSITOR_PLACES:
+        check(result.launch_first_frame == (0, 0) or manager in FIRST_FRAME_ELSEWHERE,
+              'the launch window was first mapped with its corner at %r, and only then moved '
+              'to the corner' % (result.launch_first_frame,), result)
     check(not result.sound.silent, 'nothing played', result)
     check(not result.setup_seen, 'the typing opened the Setup window', result)
     # Unfocused, the button must not look disabled: the toolkit's greyed "backdrop"
@@ -508,8 +525,16 @@ def typing_kept(suite, manager):
     if manager:
         check(notes['above'], 'the launch window is not above the terminal')
     if manager and manager not in COMPOSITOR_PLACES:
-        check('ATTENTION' not in notes['attention'], 'the launch window asks for attention: '
-              + notes['attention'])
+        check('ATTENTION' not in notes['state'], 'the launch window asks for attention: '
+              + notes['state'])
+        check('SKIP_TASKBAR' in notes['state'] and 'SKIP_PAGER' in notes['state'],
+              'the launch window is not kept off the task bar and the pager: ' + notes['state'])
+    if manager not in COMPOSITOR_PLACES:
+        print('    (first mapped at %r%s; %s)' % (
+            result.launch_first_frame, ' (%s)' % FIRST_FRAME_ELSEWHERE[manager]
+            if manager in FIRST_FRAME_ELSEWHERE else '',
+            notes.get('state', '').partition('=')[2].strip() or 'no manager state'))
+
 
 
 class ScreenReader:
@@ -655,3 +680,60 @@ def keyboard_tour(suite, manager):
     expect_files_kept(config, before)
     if os.environ.get('E2E_VERBOSE'):
         print(json.dumps(notes['trees'], indent=1))
+
+
+@window_case('launch button reached from the keyboard with the window manager\'s own key: '
+             'Space presses it and Setup opens; Space then Escape ends the run at once')
+def keyboard_only(suite, manager):
+    key = SWITCHER_KEYS.get(manager)
+    if key is None:
+        raise Skip(UNTRIED_KEYS.get(manager) or 'no key of %s reaches a window that is on no '
+                   'task bar' % (manager or 'a bare X server'))
+    for escape_after in (False, True):
+        def then(driver, window, notes):
+            driver.key_to_focus(key)
+            check(driver.wait_active(window, managed=True, limit=1.5), '%s did not give the '
+                  'launch window the keyboard (focus %s, active %s)' % (
+                      key, driver.focused(), driver.active()))
+            driver.key_to_focus('space')
+            if escape_after:
+                driver.key_to_focus('Escape')
+                notes['pressed'] = driver.elapsed()
+                return
+            notes['setup'] = driver.setup_window(limit=10)
+            if notes['setup']:
+                driver.press_key(notes['setup'], 'Escape')
+        result, notes = on_launch_window(suite, then)
+        check(result.status == 0, 'the program did not end with status 0', result)
+        if escape_after:
+            check(not result.setup_seen, 'Escape after Space led to the Setup window', result)
+            check(result.ended - notes['pressed'] < 1.0, 'the run went on after Escape', result)
+        else:
+            check(notes['setup'] is not None, 'pressed with Space, the launch button opened no '
+                  'Setup window', result)
+    print('    (%s reaches the launch button)' % key)
+
+
+
+@case('the launch window read through AT-SPI, as a screen reader gets it: a notification '
+      'named "Morrowby Setup", whose button has that name and an access key')
+def launch_window_accessible(suite):
+    notes = {}
+
+    def read(driver, window, _):
+        reader = ScreenReader(suite.servers.env(**suite.servers.accessibility_env()),
+                              windows_program(driver.proc.pid))
+        try:
+            notes['launch'] = reader.window(LAUNCH_NAME)
+        finally:
+            reader.close()
+        driver.press_key(window, 'Escape')
+    result, _ = on_launch_window(suite, read, **suite.servers.accessibility_env())
+    check(result.status == 0, 'the program did not end with status 0', result)
+    expect_quiet_toolkit(result)
+    launch = expect_read_whole(notes['launch'], [])
+    check(launch['role'] == 'notification', 'the launch window is a "%s" to a screen reader, '
+          'which does not announce it by itself' % launch['role'])
+    named = [(c['role'], c['name']) for c in launch['controls']]
+    check(named == [('toggle button', LAUNCH_NAME)], 'the launch window holds %r' % named)
+    print('    (%s)' % json.dumps(launch))

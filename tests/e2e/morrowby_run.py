@@ -9,6 +9,7 @@ import time
 
 from recording import Sound
 from servers import wait_until
+from x_events import FirstViews
 
 LIST_BYTES = 818
 LAUNCH_NAME = 'Morrowby Setup'  # the launch window's name, which no title bar shows
@@ -69,6 +70,9 @@ class RunResult:
         self.sound = None       # recording.Sound of everything the run sent to the sink
         self.launch_seen = None  # seconds from spawn to the launch window on screen
         self.launch_first_at = None  # where the launch window was first seen
+        # Where the launch window's outer corner (its frame's, under a window manager)
+        # was the moment it first became viewable, as the X server's events tell it.
+        self.launch_first_frame = None
         self.ended = None       # seconds from spawn to exit
         self.setup_seen = False  # a window titled "Setup" was on screen
         self.main_seen = False  # the main window ("Daychime"), never shown, was mapped
@@ -113,12 +117,15 @@ class Session:
         result = RunResult()
         err_path = os.path.join(self.servers.root, 'stderr.txt')
         start = self.recorder.position()
+        # Under sway the launch window is a layer surface, which no X event tells of.
+        views = FirstViews(self.servers.env()) if not self.servers.sway else None
         with open(err_path, 'wb') as err:
             proc = subprocess.Popen(command, cwd=cwd or config.folder, env=env,
                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                     stderr=err)
         self.servers.track(proc.pid)
         driver = Driver.on(self.servers, proc, result)
+        driver.first_views = views
         try:
             for action in actions:
                 action(driver)
@@ -131,6 +138,8 @@ class Session:
                     os.kill(windows, 9)
                 proc.kill()
             proc.wait()
+            if views:
+                views.stop()
         result.sound = Sound(self.recorder.read(start, self.recorder.settle()))
         with open(err_path, 'rb') as f:
             result.stderr = f.read().decode('utf-8', 'replace')
@@ -185,6 +194,7 @@ class Driver:
         self.result = result
         self._windows = None  # the windows program's process id, once seen
         self.watch_focus = False  # note the focused window at every look
+        self.first_views = None  # x_events.FirstViews of the run, where there is one
         # Under a window manager, windows sit in frames, which xdotool miscounts.
         self.framed = '#' in subprocess.run(
             ['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], env=env, stdout=subprocess.PIPE,
@@ -257,6 +267,8 @@ class Driver:
             if 0 < width < 400 and 0 < height < 200 and title == LAUNCH_NAME:
                 if self.result.launch_first_at is None:
                     self.result.launch_first_at = (x, y)
+                    first = self.first_views.first(wid) if self.first_views else None
+                    self.result.launch_first_frame = first[2:] if first else None
                 if (x, y) == (0, 0):
                     launch = window
             if title == 'Setup':

@@ -4,14 +4,19 @@ after it starts (created, reparented into a manager's frame, moved, mapped) and 
 for each, the moment it first became viewable (it and every window around it mapped)
 and where it stood on the screen then. A look a moment later can miss a window that
 showed in the wrong place and was then moved."""
+import os
 import sys
 import threading
 
 try:
-    from Xlib import X, display as xdisplay, error as xerror
+    from Xlib import X, Xatom, display as xdisplay, error as xerror, ext as xext
 except ImportError:  # a python3 that is not Debian's, beside Debian's python3-xlib
     sys.path.append('/usr/lib/python3/dist-packages')
-    from Xlib import X, display as xdisplay, error as xerror
+    from Xlib import X, Xatom, display as xdisplay, error as xerror, ext as xext
+
+# The core protocol is all the watcher needs; the library's RANDR support fails to load
+# on Xwayland (python3-xlib 0.33).
+xext.__extensions__ = []
 
 _TREE_EVENTS = X.SubstructureNotifyMask | X.StructureNotifyMask
 
@@ -29,8 +34,19 @@ class FirstViews:
     corner, screen x, screen y of the outer corner of the top-level window around it,
     such as a manager's frame), or None when it never was."""
 
-    def __init__(self, display_name):
-        self._display = xdisplay.Display(display_name)
+    def __init__(self, env):
+        """`env`: a client's environment, whose DISPLAY (and XAUTHORITY) it watches."""
+        # The library reads the cookie's file from this process's own environment.
+        saved = os.environ.get('XAUTHORITY')
+        if env.get('XAUTHORITY'):
+            os.environ['XAUTHORITY'] = env['XAUTHORITY']
+        try:
+            self._display = xdisplay.Display(env['DISPLAY'])
+        finally:
+            if saved is None:
+                os.environ.pop('XAUTHORITY', None)
+            else:
+                os.environ['XAUTHORITY'] = saved
         # A window that goes while it is being looked at is no fault of anyone's.
         self._display.set_error_handler(lambda *_: None)
         self._root = self._display.screen().root.id
@@ -53,7 +69,7 @@ class FirstViews:
         self._display.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask |
                                                       X.PropertyChangeMask)
         self._display.screen().root.change_property(
-            self._display.intern_atom('_MORROWBY_WATCH_END'), X.AnyPropertyType, 8, b'')
+            self._display.intern_atom('_MORROWBY_WATCH_END'), Xatom.STRING, 8, b'')
         self._display.flush()
         self._thread.join(timeout=5)
         self._display.close()
