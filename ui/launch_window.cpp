@@ -5,6 +5,7 @@
 #include <wx/tglbtn.h>
 
 #include "ui/layer_shell.h"
+#include "ui/screen_reader.h"
 #include "ui/window_manager.h"
 
 namespace morrowby {
@@ -19,10 +20,16 @@ const CommandEntry<TDlg4> kCommands[] = {
 
 TDlg4::TDlg4(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {
   // It appears while the user may be typing elsewhere: it takes no keys until clicked,
-  // or reached with the desktop's window switcher. Its name is its button's.
+  // or reached with the desktop's window switcher. A screen reader says its name, its
+  // button's, as it appears.
   if (!PinToCorner(this)) OfferBesideWork(this);
   KeepActiveLook(this);
-  if (wxWindow* button = FindWindow(LaunchIds::kButton)) AnnounceAs(this, button->GetLabel());
+  if (wxWindow* button = FindWindow(LaunchIds::kButton)) {
+    const wxString name = wxControl::RemoveMnemonics(button->GetLabel());
+    NameWindow(this, name);
+    SetScreenReaderName(this, name);
+  }
+  AnnounceWhenShown(this);
 }
 
 bool TDlg4::HandleCommand(int id) { return Dispatch(this, kCommands, id); }

@@ -23,4 +23,9 @@ void SetScreenReaderDescription(wxWindow* control, const wxString& description) 
     atk_object_set_description(accessible, description.utf8_str());
 }
 
+void AnnounceWhenShown(wxWindow* window) {
+  if (AtkObject* accessible = AccessibleOf(window))
+    atk_object_set_role(accessible, ATK_ROLE_NOTIFICATION);
+}
+
 }  // namespace morrowby

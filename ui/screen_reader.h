@@ -12,4 +12,8 @@ namespace morrowby {
 void SetScreenReaderName(wxWindow* control, const wxString& name);
 void SetScreenReaderDescription(wxWindow* control, const wxString& description);
 
+// The window is a notification to a screen reader, which speaks it (its name) by
+// itself when it appears, without the focus moving to it.
+void AnnounceWhenShown(wxWindow* window);
+
 }  // namespace morrowby

@@ -297,16 +297,12 @@ void OfferBesideWork(wxTopLevelWindow* window) {
   for (wxWindow* child : window->GetChildren()) child->Bind(wxEVT_LEFT_DOWN, &OnLeftDown);
 }
 
-void AnnounceAs(wxTopLevelWindow* window, const wxString& name) {
+void NameWindow(wxTopLevelWindow* window, const wxString& name) {
   GtkWidget* widget = GTK_WIDGET(GtkOf(window));
-  const wxScopedCharBuffer utf8 = name.utf8_str();
-  // The name of the display server's window, not the toolkit's title, which is the
+  // The display server's window's own name, not the toolkit's title, which is the
   // caption and stays as it was.
   gtk_widget_realize(widget);
-  gdk_window_set_title(gtk_widget_get_window(widget), utf8.data());
-  AtkObject* accessible = gtk_widget_get_accessible(widget);
-  atk_object_set_name(accessible, utf8.data());
-  atk_object_set_role(accessible, ATK_ROLE_NOTIFICATION);
+  gdk_window_set_title(gtk_widget_get_window(widget), name.utf8_str());
 }
 
 void KeepActiveLook(wxTopLevelWindow* window) {

@@ -24,10 +24,8 @@ void NeverTakeFocus(wxTopLevelWindow* window);
 void OfferBesideWork(wxTopLevelWindow* window);
 
 // The window is named `name` for task lists and screen readers, while its caption stays
-// as it is (it has no title bar to show one), and a screen reader announces it by that
-// name when it appears, without the focus moving: its accessible is a notification.
-// Call before it is first shown.
-void AnnounceAs(wxTopLevelWindow* window, const wxString& name);
+// as it is (it has no title bar to show one). Call before it is first shown.
+void NameWindow(wxTopLevelWindow* window, const wxString& name);
 
 // Unfocused, the window keeps its active look, never the toolkit's greyed "backdrop"
 // one, in which a button looks disabled: for a window that is meant to be clicked
