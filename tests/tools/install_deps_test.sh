@@ -14,7 +14,7 @@ done
 
 # The window managers and compositors of the window cases, their servers and drivers,
 # and the accessibility bus they read the windows through.
-test_only=(sway weston mutter i3-wm icewm openbox xfwm4 xwayland xterm foot wtype grim
+test_only=(sway weston mutter i3-wm icewm openbox xfwm4 kwin-x11 xwayland xterm foot wtype grim
            xvfb xdotool pulseaudio pipewire wireplumber pipewire-pulse dbus-daemon libgtest-dev
            at-spi2-core python3-pyatspi)
 check "the demo installs no test tool" bash -c \
