@@ -25,19 +25,6 @@ std::vector<TDialog*>& ModalRuns() {
 // would crash.
 bool HasSeat() { return gdk_display_get_default_seat(gdk_display_get_default()) != nullptr; }
 
-// A window whose owner is not on screen (none, or the hidden main window) is modal for
-// no window the user sees. Marked modal (as the toolkit's modal run marks it), some
-// managers (Xfwm4) take it as modal for the whole program and give it the focus
-// whenever another window of the program asks for it: the song list editor, say, once
-// its Help window has closed.
-void ModalForItsOwnerOnly(GObject* object, GParamSpec*, gpointer) {
-  GtkWindow* window = GTK_WINDOW(object);
-  GtkWindow* owner = gtk_window_get_transient_for(window);
-  if (gtk_window_get_modal(window) &&
-      (owner == nullptr || !gtk_widget_get_mapped(GTK_WIDGET(owner))))
-    gtk_window_set_modal(window, FALSE);
-}
-
 bool quit_requested = false;
 bool main_loop_told = false;
 
@@ -77,7 +64,6 @@ TDialog::TDialog(wxWindow* parent, int resource_id) : resource_id_(resource_id) 
     // Window managers centre dialogs, or place them by rules of their own.
     KeepPlacement(this, GetPosition());
   }
-  g_signal_connect(GetHandle(), "notify::modal", G_CALLBACK(&ModalForItsOwnerOnly), nullptr);
   SetAffirmativeId(kCmOk);
   SetEscapeId(kCmCancel);
   Bind(wxEVT_BUTTON, &TDialog::OnButton, this);

@@ -41,8 +41,7 @@ def window_case(name, known_fault=None, managers=None):
     """Registers a case of the program's windows, to be run once on the bare X server
     and once under each window manager (register_window_cases), or only under those
     of `managers` (names; None for none); it gets the Suite and the name of the
-    window manager, None for none. `known_fault` may be a dict: the fault under
-    each manager it names."""
+    window manager, None for none."""
     def register(function):
         WINDOW_CASES.append((name, function, known_fault, managers))
         return function
@@ -57,8 +56,7 @@ def register_window_cases():
             if managers is not None and manager not in managers:
                 continue
             label = name if manager is None else '%s [%s]' % (name, manager)
-            fault = known_fault.get(manager) if isinstance(known_fault, dict) else known_fault
-            CASES.append((label, _under(manager, function), fault))
+            CASES.append((label, _under(manager, function), known_fault))
 
 
 def _under(manager, function):
