@@ -7,8 +7,9 @@
 #include <string>
 
 #include "app/hand_over.h"
-#include "app/start_up.h"
+#include "sound/song_choice.h"
 #include "sound/stop_request.h"
+#include "store/settings.h"
 #include "store/song_list_file.h"
 
 namespace morrowby {
@@ -25,6 +26,18 @@ void Send(int fd, const std::string& bytes) {
       return;
     }
   }
+}
+
+// Takes the local time (returned, kept for the run), clears the list's count,
+// position and mode, records HomePath and loads the CurFile list.
+StartUpTime PrepareRun() {
+  const StartUpTime time = TakeLocalTime();
+  SongList.SongCount = 0;
+  SongList.SerialPosition = 0;
+  SongList.PlayMode = PlayMode::kRandom;
+  RecordHomePath();
+  OpenCurrentList();
+  return time;
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
-// Song selection: random, in turn, or by weekday.
+// What a run plays: silence, the date and time, or a song drawn at random, taken in
+// turn, or by weekday.
 #include "sound/song_choice.h"
 
 #include <algorithm>
 #include <ctime>
 
+#include "sound/announcement.h"
 #include "sound/random.h"
 #include "store/song_list_file.h"
 
@@ -22,42 +24,49 @@ StartUpTime TakeLocalTime() {
   return t;
 }
 
-SongChoice ChooseSong(SongListRecord& list, const StartUpTime& time,
-                      const std::function<int(int)>& random_below) {
-  SongChoice choice;
+RunSound ChooseRunSound(SongListRecord& list, const StartUpTime& time,
+                        const std::function<int(int)>& random_below) {
+  RunSound run;
   const int count = std::clamp<int>(list.SongCount, 0, kSlotCount);
   switch (list.PlayMode) {
-    case kModeRandom:
-      choice.slot = random_below(count);
+    case PlayMode::kSilent:
+      run.kind = RunSound::kSilence;
+      return run;
+    case PlayMode::kAnnounce:
+      run.kind = RunSound::kAnnouncement;
+      return run;
+    case PlayMode::kRandom:
+      run.slot = random_below(count);
       break;
-    case kModeSerial: {
+    case PlayMode::kSerial: {
       const int position = list.SerialPosition;
       const int next = (position >= 0 && position + 1 < count) ? position + 1 : 0;
       list.SerialPosition = static_cast<int16_t>(next);
-      choice.slot = next;
+      run.slot = next;
       break;
     }
-    case kModeDayOfWeek:
-      choice.slot = time.wday;
+    case PlayMode::kDayOfWeek:
+      run.slot = time.wday;
       break;
-    default:  // only a damaged file carries another mode: play nothing
-      return choice;
+    default:  // only a damaged file carries another value: play nothing
+      return run;
   }
-  if (choice.slot < 0 || choice.slot >= kSlotCount) choice.slot = -1;
-  return choice;
+  if (run.slot < 0 || run.slot >= kSlotCount) run.slot = -1;
+  return run;
 }
 
-void PlaySong(SoundService& sound, const StartUpTime& time) {
-  SongChoice choice;
-  const auto choose = [&](SongListRecord& list) { choice = ChooseSong(list, time, RandomBelow); };
+void MakeGreetingSound(SoundService& sound, const StartUpTime& time) {
+  RunSound run;
+  const auto choose = [&](SongListRecord& list) { run = ChooseRunSound(list, time, RandomBelow); };
   // The advanced position is on disk before the song starts, so a run cut short
   // during a long song still moves on next time.
-  if (SongList.PlayMode == kModeSerial)
+  if (SongList.PlayMode == PlayMode::kSerial)
     TakeSerialTurn(choose);
   else
     choose(SongList);
-  if (choice.slot >= 0 && !SongList.SlotEmpty(choice.slot))
-    sound.PlayNamedSound(SongList.SlotText(choice.slot));
+  if (run.kind == RunSound::kAnnouncement) AnnounceDateTime(sound, time);
+  if (run.kind == RunSound::kSong && run.slot >= 0 && !SongList.SlotEmpty(run.slot))
+    sound.PlayNamedSound(SongList.SlotText(run.slot));
 }
 
 }  // namespace morrowby

@@ -20,22 +20,26 @@ struct StartUpTime {
 // The local time now, broken down.
 StartUpTime TakeLocalTime();
 
-struct SongChoice {
-  int slot = -1;  // 0..9, or -1 when no slot is chosen
+// What a run plays.
+struct RunSound {
+  enum Kind { kSilence, kAnnouncement, kSong };
+  Kind kind = kSong;
+  int slot = -1;  // for a song: 0..9, or -1 when no slot is chosen
 };
 
-// Picks the slot by the list's PlayMode: random (RandomBelow of the song count), serial
-// (advances SerialPosition in `list`), or by the start-up weekday. Damaged values never
+// The one decision on the list's PlayMode: silence, the announcement, or a song whose
+// slot is drawn with RandomBelow of the song count, taken in turn (advancing
+// SerialPosition in `list`), or that of the start-up weekday. Damaged values never
 // reach outside the ten slots: the count is taken within 0..10, a position outside
-// 0..9 restarts at slot 0, and a mode outside 0..4 chooses nothing.
-// `random_below` is RandomBelow in the program.
-SongChoice ChooseSong(SongListRecord& list, const StartUpTime& time,
-                      const std::function<int(int)>& random_below);
+// 0..9 restarts at slot 0, and a value no mode stands for takes the song path without
+// choosing a slot. `random_below` is RandomBelow in the program.
+RunSound ChooseRunSound(SongListRecord& list, const StartUpTime& time,
+                        const std::function<int(int)>& random_below);
 
-// The whole song step of a run on the program's song list: chooses the slot (in
-// serial mode as one turn under the list file's lock, saved before the song starts,
-// never over a file longer than a list: the song plays all the same), then plays
-// the slot unless it is empty.
-void PlaySong(SoundService& sound, const StartUpTime& time);
+// The sound of a run on the program's song list, as ChooseRunSound decides: a serial
+// turn is taken under the list file's lock and saved before the song starts (never
+// over a file longer than a list: the song plays all the same); the chosen slot plays
+// unless it is empty. Returns when the sound has been queued.
+void MakeGreetingSound(SoundService& sound, const StartUpTime& time);
 
 }  // namespace morrowby

@@ -41,7 +41,7 @@ SongListRecord DecodeSongList(const SongListImage& image) {
     std::memcpy(list.slots[i].data(), &image[kSlotsOffset + i * kSlotBytes], kSlotBytes);
   list.SongCount = static_cast<int16_t>(GetLe16(&image[kSongCountOffset]));
   list.SerialPosition = static_cast<int16_t>(GetLe16(&image[kSerialPositionOffset]));
-  list.PlayMode = static_cast<int16_t>(GetLe16(&image[kPlayModeOffset]));
+  list.PlayMode = static_cast<PlayMode>(GetLe16(&image[kPlayModeOffset]));
   list.reserved = GetLe16(&image[kReservedOffset]);
   return list;
 }

@@ -23,13 +23,14 @@ constexpr std::size_t kPlayModeOffset = kSerialPositionOffset + 2;
 constexpr std::size_t kReservedOffset = kPlayModeOffset + 2;
 static_assert(kReservedOffset + 2 == kSongListBytes, "the record is 818 bytes");
 
-// PlayMode values.
-enum : int16_t {
-  kModeRandom = 0,
-  kModeSerial = 1,
-  kModeDayOfWeek = 2,
-  kModeAnnounce = 3,
-  kModeSilent = 4,
+// What a run plays, stored as the record's signed 16-bit PlayMode. A damaged or
+// foreign file may hold a value no mode stands for; it is kept as it is.
+enum class PlayMode : int16_t {
+  kRandom = 0,     // a song drawn at random
+  kSerial = 1,     // the songs in turn
+  kDayOfWeek = 2,  // the song of the weekday
+  kAnnounce = 3,   // the date and time
+  kSilent = 4,     // no sound
 };
 
 using SongListImage = std::array<uint8_t, kSongListBytes>;
@@ -38,7 +39,7 @@ struct SongListRecord {
   std::array<std::array<char, kSlotBytes>, kSlotCount> slots{};
   int16_t SongCount = 0;
   int16_t SerialPosition = 0;
-  int16_t PlayMode = 0;
+  morrowby::PlayMode PlayMode{};
   uint16_t reserved = 0;
 
   // The slot's text: up to its first NUL, and never more than 80 characters, even in

@@ -104,7 +104,7 @@ class ScreenshotsApp : public wxApp {
   }
 
   int OnRun() override {
-    SampleList(kModeRandom);
+    SampleList(PlayMode::kRandom);
     WriteSetting("DateLine", "yyyyyyyynyy");
     Shoot(new TDlg4(nullptr), "launch_window");
     Shoot(new TDlg2(nullptr), "setup_window");
@@ -114,9 +114,9 @@ class ScreenshotsApp : public wxApp {
                     [] { Running(kSongListEditorResource)->SendCommand(1); });
       setup->SendCommand(101);
     });
-    SampleList(kModeRandom);
+    SampleList(PlayMode::kRandom);
     Shoot(new TDlg1(nullptr), "song_list_editor");
-    SampleList(kModeDayOfWeek);
+    SampleList(PlayMode::kDayOfWeek);
     Shoot(new TDlg1(nullptr), "song_list_editor_day_mode");
     Shoot(new TDlg3(nullptr), "play_mode_dialog");
     Shoot(new TDlgModAn(nullptr), "date_words_dialog");
@@ -127,13 +127,13 @@ class ScreenshotsApp : public wxApp {
     Shoot(new TDlgHelp(nullptr, kInitialSettingUpResource), "initial_setting_up");
 
     // The toolkit's dialogs, each opened by the command that opens it for the user.
-    SampleList(kModeRandom);
+    SampleList(PlayMode::kRandom);
     LastChosenFile = music_ + "/Morning Has Broken.wav";
     ShootToolkitDialog(new TDlg1(nullptr), SongListEditorIds::kAddSong, "file_chooser_song");
     ShootToolkitDialog(new TDlg2(nullptr), SetupIds::kSaveAs, "file_chooser_save_list");
     for (int i = 0; i < kSlotCount; ++i) SongList.SetSlotText(i, "/home/ann/Music/song.wav");
     ShootToolkitDialog(new TDlg1(nullptr), SongListEditorIds::kAddSong, "message_too_many_songs");
-    SampleList(kModeRandom);
+    SampleList(PlayMode::kRandom);
     CurrentListPath = music_ + "/no such folder/songs.dat";
     ShootToolkitDialog(new TDlg2(nullptr), SetupIds::kSave, "message_save_failed");
 
@@ -148,7 +148,7 @@ class ScreenshotsApp : public wxApp {
   }
 
  private:
-  static void SampleList(int16_t mode) {
+  static void SampleList(PlayMode mode) {
     ResetSongListState();
     const char* songs[] = {"/home/ann/Music/Morning Has Broken.wav", "/home/ann/Music/fanfare.wav",
                            "/usr/share/sounds/alsa/Front_Center.wav", "",

@@ -12,13 +12,13 @@ namespace {
 
 struct ModeButton {
   int id;
-  int16_t mode;
+  PlayMode mode;
 };
 // In the order OK tests them.
 const ModeButton kModeButtons[] = {
-    {PlayModeIds::kRandomly, kModeRandom},     {PlayModeIds::kSerially, kModeSerial},
-    {PlayModeIds::kDayOfWeek, kModeDayOfWeek}, {PlayModeIds::kAnnounce, kModeAnnounce},
-    {PlayModeIds::kSilent, kModeSilent},
+    {PlayModeIds::kRandomly, PlayMode::kRandom},     {PlayModeIds::kSerially, PlayMode::kSerial},
+    {PlayModeIds::kDayOfWeek, PlayMode::kDayOfWeek}, {PlayModeIds::kAnnounce, PlayMode::kAnnounce},
+    {PlayModeIds::kSilent, PlayMode::kSilent},
 };
 
 const CommandEntry<TDlg3> kCommands[] = {

@@ -59,7 +59,7 @@ void TDlg1::SetupWindow() {
   FillBoxesFromList();
   // The layout follows the mode the list had when the window opened; a list opened
   // later with another mode shows in it the next time.
-  day_layout_ = SongList.PlayMode == kModeDayOfWeek;
+  day_layout_ = SongList.PlayMode == PlayMode::kDayOfWeek;
   for (int i = 0; i < kSlotCount; ++i) {
     wxWindow* label = FindWindow(E::kFirstLabel + 2 * i);
     if (day_layout_ && i >= kDaySlots) {
@@ -171,7 +171,7 @@ void TDlg1::CmHelp() { ShowHelpWindow(this, kSongEntryHelpResource); }
 
 void TDlg1::CmOk() {
   CopyBoxesToList();
-  TidySongList(SongList, SongList.PlayMode == kModeDayOfWeek);
+  TidySongList(SongList, SongList.PlayMode == PlayMode::kDayOfWeek);
   ListModified = 1;
   CloseWindow(kCmCancel);
 }

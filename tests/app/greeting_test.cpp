@@ -30,7 +30,7 @@ class GreetingTest : public ::testing::Test {
     ResetSongListState();
   }
 
-  void UseList(int16_t mode, int16_t position) {
+  void UseList(PlayMode mode, int16_t position) {
     list_ = folder_.File("songs.dat");
     SongList.PlayMode = mode;
     SongList.SerialPosition = position;
@@ -66,7 +66,7 @@ class WatchedSound : public testing::FakeSound {
 };
 
 TEST_F(GreetingTest, SerialRunHandsOverTheSavedPositionBeforeTheEndOfTheSound) {
-  UseList(kModeSerial, 0);
+  UseList(PlayMode::kSerial, 0);
   WatchedSound sound([this] { return Read(); });
   Greet(sound, true, [this] { return fds_[1]; });
   EXPECT_EQ(sound.requests, (std::vector<std::string>{"song:/one.wav", "drain"}));
@@ -79,7 +79,7 @@ TEST_F(GreetingTest, SerialRunHandsOverTheSavedPositionBeforeTheEndOfTheSound) {
 }
 
 TEST_F(GreetingTest, SetupRunPlaysNothingAndHandsOverAtOnce) {
-  UseList(kModeRandom, 0);
+  UseList(PlayMode::kRandom, 0);
   testing::FakeSound sound;
   Greet(sound, false, [this] { return fds_[1]; });
   EXPECT_TRUE(sound.requests.empty());
@@ -88,7 +88,7 @@ TEST_F(GreetingTest, SetupRunPlaysNothingAndHandsOverAtOnce) {
 }
 
 TEST_F(GreetingTest, AWindowsProgramThatHasGoneDoesNotStopTheGreeting) {
-  UseList(kModeDayOfWeek, 0);
+  UseList(PlayMode::kDayOfWeek, 0);
   signal(SIGPIPE, SIG_IGN);  // as the program does
   close(fds_[0]);
   fds_[0] = -1;

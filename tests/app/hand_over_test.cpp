@@ -13,7 +13,7 @@ HandOverState SampleState() {
   state.list.SetSlotText(0, "/music/\xC3\xA9t\xC3\xA9.wav");
   state.list.SongCount = 1;
   state.list.SerialPosition = 7;
-  state.list.PlayMode = kModeSerial;
+  state.list.PlayMode = PlayMode::kSerial;
   state.list.reserved = 0xBEEF;
   state.current_list_path = "/home/u/songs [1]=a.dat";
   return state;

@@ -134,7 +134,7 @@ TEST_F(RunSequenceTest, LaunchWindowWaitsForTheEndOfTheSound) {
 TEST_F(RunSequenceTest, TheListComesFromTheHandOverNotFromTheFiles) {
   HandOverState state;
   state.list.SetSlotText(0, "/handed/over.wav");
-  state.list.PlayMode = kModeSerial;
+  state.list.PlayMode = PlayMode::kSerial;
   state.list.SerialPosition = 3;
   state.current_list_path = folder_.File("never-read.dat");
   testing::WriteWholeFile(state.current_list_path, std::string(kSongListBytes, 'x'));

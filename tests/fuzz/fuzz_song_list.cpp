@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   t.wday = byte(4) % 7;
   const int64_t seconds = static_cast<int64_t>(byte(5)) << 24 | byte(6) << 16 | byte(7);
 
-  const SongChoice choice =
-      ChooseSong(list, t, [&](int n) { return RandomBelowAt(n, seconds); });
+  const RunSound choice =
+      ChooseRunSound(list, t, [&](int n) { return RandomBelowAt(n, seconds); });
   if (choice.slot < -1 || choice.slot >= kSlotCount) std::abort();
 
   const std::string date_line(reinterpret_cast<const char*>(rest != nullptr ? rest + 8 : data),

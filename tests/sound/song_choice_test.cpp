@@ -33,20 +33,20 @@ TEST_F(SongChoiceTest, RandomModeDrawsBelowTheSongCount) {
   SongListRecord list;
   list.SongCount = 3;
   int asked = -1;
-  const SongChoice c = ChooseSong(list, Day(0), [&](int n) { asked = n; return 2; });
+  const RunSound c = ChooseRunSound(list, Day(0), [&](int n) { asked = n; return 2; });
   EXPECT_EQ(asked, 3);
   EXPECT_EQ(c.slot, 2);
   list.SongCount = 0;
-  EXPECT_EQ(ChooseSong(list, Day(0), [](int n) { return n < 1 ? 0 : 99; }).slot, 0);
+  EXPECT_EQ(ChooseRunSound(list, Day(0), [](int n) { return n < 1 ? 0 : 99; }).slot, 0);
 }
 
 TEST_F(SongChoiceTest, SerialModeRunsOneTwoZeroAndSavesEachTime) {
   SongListRecord list;
-  list.PlayMode = kModeSerial;
+  list.PlayMode = PlayMode::kSerial;
   list.SongCount = 3;
   std::vector<int> played;
   for (int run = 0; run < 6; ++run) {
-    const SongChoice c = ChooseSong(list, Day(0), First);
+    const RunSound c = ChooseRunSound(list, Day(0), First);
     EXPECT_EQ(list.SerialPosition, c.slot);
     played.push_back(c.slot);
   }
@@ -56,51 +56,57 @@ TEST_F(SongChoiceTest, SerialModeRunsOneTwoZeroAndSavesEachTime) {
 TEST_F(SongChoiceTest, SerialModeWithZeroOrOneSongStaysOnSlotZero) {
   for (int count : {0, 1}) {
     SongListRecord list;
-    list.PlayMode = kModeSerial;
+    list.PlayMode = PlayMode::kSerial;
     list.SongCount = static_cast<int16_t>(count);
-    EXPECT_EQ(ChooseSong(list, Day(0), First).slot, 0);
-    EXPECT_EQ(ChooseSong(list, Day(0), First).slot, 0);
+    EXPECT_EQ(ChooseRunSound(list, Day(0), First).slot, 0);
+    EXPECT_EQ(ChooseRunSound(list, Day(0), First).slot, 0);
     EXPECT_EQ(list.SerialPosition, 0);
   }
 }
 
 TEST_F(SongChoiceTest, DayModePlaysTheWeekdaysSlot) {
   SongListRecord list;
-  list.PlayMode = kModeDayOfWeek;
+  list.PlayMode = PlayMode::kDayOfWeek;
   list.SongCount = 10;
-  for (int wday = 0; wday < 7; ++wday) EXPECT_EQ(ChooseSong(list, Day(wday), Last).slot, wday);
+  for (int wday = 0; wday < 7; ++wday) EXPECT_EQ(ChooseRunSound(list, Day(wday), Last).slot, wday);
 }
 
 TEST_F(SongChoiceTest, DamagedValuesNeverReachOutsideTheTenSlots) {
   SongListRecord list;
   list.SongCount = 30000;
-  EXPECT_EQ(ChooseSong(list, Day(0), Last).slot, 9);
+  EXPECT_EQ(ChooseRunSound(list, Day(0), Last).slot, 9);
   list.SongCount = -5;
-  EXPECT_EQ(ChooseSong(list, Day(0), Last).slot, 0);
+  EXPECT_EQ(ChooseRunSound(list, Day(0), Last).slot, 0);
 
-  list.PlayMode = kModeSerial;
+  list.PlayMode = PlayMode::kSerial;
   list.SongCount = 30000;
   list.SerialPosition = 9;
-  EXPECT_EQ(ChooseSong(list, Day(0), First).slot, 0);
+  EXPECT_EQ(ChooseRunSound(list, Day(0), First).slot, 0);
   list.SerialPosition = -3;
-  EXPECT_EQ(ChooseSong(list, Day(0), First).slot, 0);
+  EXPECT_EQ(ChooseRunSound(list, Day(0), First).slot, 0);
   list.SerialPosition = 32000;
-  EXPECT_EQ(ChooseSong(list, Day(0), First).slot, 0);
+  EXPECT_EQ(ChooseRunSound(list, Day(0), First).slot, 0);
 
   for (int16_t mode : {int16_t{5}, int16_t{-1}, int16_t{32767}}) {
-    list.PlayMode = mode;
-    EXPECT_EQ(ChooseSong(list, Day(0), First).slot, -1);
+    list.PlayMode = PlayMode{mode};
+    EXPECT_EQ(ChooseRunSound(list, Day(0), First).slot, -1);
+    EXPECT_EQ(ChooseRunSound(list, Day(0), First).kind, RunSound::kSong);
   }
+  // Only the announcement and silence leave the song path.
+  list.PlayMode = PlayMode::kAnnounce;
+  EXPECT_EQ(ChooseRunSound(list, Day(0), First).kind, RunSound::kAnnouncement);
+  list.PlayMode = PlayMode::kSilent;
+  EXPECT_EQ(ChooseRunSound(list, Day(0), First).kind, RunSound::kSilence);
 }
 
 TEST_F(SongChoiceTest, PlaySongSavesSerialPositionBeforePlaying) {
   CurrentListPath = folder_.File("list.dat");
-  SongList.PlayMode = kModeSerial;
+  SongList.PlayMode = PlayMode::kSerial;
   SongList.SongCount = 2;
   SongList.SetSlotText(0, "/zero.wav");
   SongList.SetSlotText(1, "/one.wav");
   testing::FakeSound sound;
-  PlaySong(sound, Day(0));
+  MakeGreetingSound(sound, Day(0));
   EXPECT_EQ(sound.requests, std::vector<std::string>{"song:/one.wav"});
   const std::string saved = testing::ReadWholeFile(CurrentListPath);
   ASSERT_EQ(saved.size(), 818u);
@@ -109,7 +115,7 @@ TEST_F(SongChoiceTest, PlaySongSavesSerialPositionBeforePlaying) {
 
 TEST_F(SongChoiceTest, TheSerialSaveNeverShortensALongerFileButTheSongPlays) {
   // A sound file opened as the list by mistake, its first bytes read as a serial list.
-  SongList.PlayMode = kModeSerial;
+  SongList.PlayMode = PlayMode::kSerial;
   SongList.SongCount = 2;
   SongList.SetSlotText(0, "/zero.wav");
   SongList.SetSlotText(1, "/one.wav");
@@ -118,7 +124,7 @@ TEST_F(SongChoiceTest, TheSerialSaveNeverShortensALongerFileButTheSongPlays) {
   CurrentListPath = folder_.File("song.wav");
   testing::WriteWholeFile(CurrentListPath, wav);
   testing::FakeSound sound;
-  PlaySong(sound, Day(0));
+  MakeGreetingSound(sound, Day(0));
   EXPECT_EQ(sound.requests, std::vector<std::string>{"song:/one.wav"});
   EXPECT_TRUE(testing::ReadWholeFile(CurrentListPath) == wav);
 }
@@ -131,7 +137,7 @@ TEST_F(SongChoiceTest, TheSerialSaveReachesAWritableListInAReadOnlyFolder) {
   chmod(CurrentListPath.c_str(), 0666);
   chmod(locked.c_str(), 0555);
   chmod(folder_.path().c_str(), 0755);
-  SongList.PlayMode = kModeSerial;
+  SongList.PlayMode = PlayMode::kSerial;
   SongList.SongCount = 2;
   SongList.SetSlotText(0, "/zero.wav");
   SongList.SetSlotText(1, "/one.wav");
@@ -139,7 +145,7 @@ TEST_F(SongChoiceTest, TheSerialSaveReachesAWritableListInAReadOnlyFolder) {
   {
     testing::AsUnprivilegedUser user;
     ASSERT_TRUE(user.ok()) << user.why();
-    PlaySong(sound, Day(0));
+    MakeGreetingSound(sound, Day(0));
   }
   EXPECT_EQ(sound.requests, std::vector<std::string>{"song:/one.wav"});
   const std::string saved = testing::ReadWholeFile(CurrentListPath);
@@ -148,13 +154,13 @@ TEST_F(SongChoiceTest, TheSerialSaveReachesAWritableListInAReadOnlyFolder) {
 }
 
 TEST_F(SongChoiceTest, PlaySongSkipsEmptySlotsButNotLetterlessOnes) {
-  SongList.PlayMode = kModeDayOfWeek;
+  SongList.PlayMode = PlayMode::kDayOfWeek;
   SongList.SetSlotText(5, "/friday.wav");
   SongList.SetSlotText(3, "   ");
   testing::FakeSound sound;
-  PlaySong(sound, Day(6));  // Saturday's slot is empty
+  MakeGreetingSound(sound, Day(6));  // Saturday's slot is empty
   EXPECT_TRUE(sound.requests.empty());
-  PlaySong(sound, Day(3));
+  MakeGreetingSound(sound, Day(3));
   EXPECT_EQ(sound.requests, std::vector<std::string>{"song:   "});
 }
 

@@ -53,7 +53,7 @@ class CrashSafetyTest : public ::testing::Test {
   SongListRecord ListWith(const std::string& song, int16_t mode) {
     SongListRecord list;
     for (int i = 0; i < kSlotCount; ++i) list.SetSlotText(i, song + std::to_string(i));
-    list.PlayMode = mode;
+    list.PlayMode = PlayMode{mode};
     return list;
   }
 

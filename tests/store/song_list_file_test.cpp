@@ -35,7 +35,7 @@ class SongListFileTest : public ::testing::Test {
 };
 
 TEST_F(SongListFileTest, ShortFileFillsOnlyTheLeadingBytes) {
-  SongList.PlayMode = 2;
+  SongList.PlayMode = PlayMode{2};
   SongList.reserved = 7;
   const std::string path = folder_.File("short.dat");
   std::string slots(810, '\0');
@@ -43,7 +43,7 @@ TEST_F(SongListFileTest, ShortFileFillsOnlyTheLeadingBytes) {
   WriteWholeFile(path, slots);
   ASSERT_TRUE(LoadSongList(path));
   EXPECT_EQ(SongList.SlotText(0), "/a.wav");
-  EXPECT_EQ(SongList.PlayMode, 2);
+  EXPECT_EQ(SongList.PlayMode, PlayMode{2});
   EXPECT_EQ(SongList.reserved, 7);
   WriteWholeFile(path, "");  // an empty file changes nothing
   SongList.SetSlotText(0, "/b");
@@ -58,7 +58,7 @@ TEST_F(SongListFileTest, LongFileLoadsItsFirst818Bytes) {
   content += std::string(1000, '\x7f');
   WriteWholeFile(path, content);
   ASSERT_TRUE(LoadSongList(path));
-  EXPECT_EQ(SongList.PlayMode, 1);
+  EXPECT_EQ(SongList.PlayMode, PlayMode{1});
   EXPECT_EQ(SongList.reserved, 0);
 }
 
@@ -206,7 +206,7 @@ TEST_F(SongListFileTest, ASaveNeverMakesASetUserIdFileOrTakesAnotherUsersFile) {
   ASSERT_EQ(chmod(own.c_str(), 06775), 0);
   struct stat before, after;
   ASSERT_EQ(stat(planted.c_str(), &before), 0);
-  SongList.PlayMode = kModeSerial;
+  SongList.PlayMode = PlayMode::kSerial;
   SongList.SongCount = 2;
   for (const std::string& path : {planted, own}) {
     CurrentListPath = path;
@@ -315,12 +315,12 @@ TEST_F(SongListFileTest, ASaveFromSetupKeepsTheTurnsTakenMeanwhile) {
   advanced[kSerialPositionOffset] = 3;
   WriteWholeFile(path, advanced);  // three greetings later
   SongList.SetSlotText(0, "/edited.wav");
-  SongList.PlayMode = kModeSerial;
+  SongList.PlayMode = PlayMode::kSerial;
   ASSERT_TRUE(SaveSongList().ok);
   const std::string after = ReadWholeFile(path);
   EXPECT_EQ(after[kSerialPositionOffset], 3);
   EXPECT_EQ(after.substr(0, 11), "/edited.wav");
-  EXPECT_EQ(after[kPlayModeOffset], kModeSerial);
+  EXPECT_EQ(after[kPlayModeOffset], static_cast<int>(PlayMode::kSerial));
   EXPECT_EQ(SongList.SerialPosition, 3);
 }
 
@@ -365,7 +365,7 @@ TEST_F(SongListFileTest, CurrentListComesFromAndGoesToCurFile) {
   OpenCurrentList();
   EXPECT_EQ(CurrentListPath, path);
   EXPECT_EQ(SongList.SlotText(0), "/s1");
-  EXPECT_EQ(SongList.PlayMode, 4);
+  EXPECT_EQ(SongList.PlayMode, PlayMode{4});
 }
 
 TEST_F(SongListFileTest, PathLongerThanEightyCharactersIsRefusedNotCut) {

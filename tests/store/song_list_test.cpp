@@ -12,7 +12,7 @@ TEST(SongListRecordTest, FieldsSitAtTheirOffsetsLittleEndian) {
   list.SetSlotText(9, "/last");
   list.SongCount = 0x0102;
   list.SerialPosition = -2;
-  list.PlayMode = 3;
+  list.PlayMode = PlayMode{3};
   list.reserved = 0xBEEF;
   const SongListImage image = EncodeSongList(list);
   ASSERT_EQ(image.size(), 818u);

@@ -36,7 +36,7 @@ class PlayModeDialogTest : public ::testing::Test {
 TEST_F(PlayModeDialogTest, OpensWithTheCurrentModeChecked) {
   const int ids[] = {101, 102, 103, 105, 107};
   for (int16_t mode = 0; mode <= 4; ++mode) {
-    SongList.PlayMode = mode;
+    SongList.PlayMode = PlayMode{mode};
     std::vector<int> checked;
     Run([&](TDlg3* dialog) {
       for (int id : ids)
@@ -47,12 +47,12 @@ TEST_F(PlayModeDialogTest, OpensWithTheCurrentModeChecked) {
 }
 
 TEST_F(PlayModeDialogTest, OkWritesTheWholeRecordEvenUnchanged) {
-  SongList.PlayMode = kModeSerial;
+  SongList.PlayMode = PlayMode::kSerial;
   SongList.SetSlotText(0, "/typed/not/saved.wav");  // from the editor, never saved
   Run([](TDlg3* dialog) { dialog->SendCommand(1); });
   const std::string file = testing::ReadWholeFile(list_);
   ASSERT_EQ(file.size(), kSongListBytes);
-  EXPECT_EQ(file[kPlayModeOffset], kModeSerial);
+  EXPECT_EQ(file[kPlayModeOffset], static_cast<int>(PlayMode::kSerial));
   EXPECT_EQ(file.substr(0, 20), "/typed/not/saved.wav");
 }
 
@@ -63,17 +63,17 @@ TEST_F(PlayModeDialogTest, AClickedModeIsStoredAndWritten) {
     EXPECT_FALSE(Radio(dialog, 101)->GetValue());  // one group across the "or hear" label
     dialog->SendCommand(1);
   });
-  EXPECT_EQ(SongList.PlayMode, kModeAnnounce);
-  EXPECT_EQ(testing::ReadWholeFile(list_)[kPlayModeOffset], kModeAnnounce);
+  EXPECT_EQ(SongList.PlayMode, PlayMode::kAnnounce);
+  EXPECT_EQ(testing::ReadWholeFile(list_)[kPlayModeOffset], static_cast<int>(PlayMode::kAnnounce));
 }
 
 TEST_F(PlayModeDialogTest, CancelChangesNeitherTheModeNorTheFile) {
-  SongList.PlayMode = 7;  // only a damaged file holds this; no button stands for it
+  SongList.PlayMode = PlayMode{7};  // only a damaged file holds this; no button stands for it
   Run([](TDlg3* dialog) {
     Radio(dialog, 107)->SetValue(true);
     dialog->SendCommand(2);
   });
-  EXPECT_EQ(SongList.PlayMode, 7);
+  EXPECT_EQ(SongList.PlayMode, PlayMode{7});
   EXPECT_FALSE(testing::FileExists(list_));
 }
 
@@ -85,7 +85,7 @@ TEST_F(PlayModeDialogTest, AFailedWriteIsReportedAndTheModeKeptInMemory) {
     Radio(dialog, 107)->SetValue(true);
     dialog->SendCommand(1);
   });
-  EXPECT_EQ(SongList.PlayMode, kModeSilent);
+  EXPECT_EQ(SongList.PlayMode, PlayMode::kSilent);
   ASSERT_EQ(prompts_.messages.size(), 1u);
   EXPECT_EQ(prompts_.messages[0].owner, owner);
   EXPECT_EQ(prompts_.messages[0].caption, "ERROR");
@@ -98,7 +98,7 @@ TEST_F(PlayModeDialogTest, WithNoListFileTheModeHoldsForThisRunQuietly) {
     Radio(dialog, 103)->SetValue(true);
     dialog->SendCommand(1);
   });
-  EXPECT_EQ(SongList.PlayMode, kModeDayOfWeek);
+  EXPECT_EQ(SongList.PlayMode, PlayMode::kDayOfWeek);
   EXPECT_TRUE(prompts_.messages.empty());
 }
 

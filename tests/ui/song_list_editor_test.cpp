@@ -60,7 +60,7 @@ TEST_F(SongListEditorTest, OkClosesUpTheSongsAndDropsLetterlessSlots) {
 }
 
 TEST_F(SongListEditorTest, DayModeShowsSevenDaysAndKeepsEachSongOnItsDay) {
-  SongList.PlayMode = kModeDayOfWeek;
+  SongList.PlayMode = PlayMode::kDayOfWeek;
   SongList.SetSlotText(8, "/hidden/kept.wav");
   std::vector<bool> shown;
   std::string monday, saturday;
@@ -152,7 +152,7 @@ TEST_F(SongListEditorTest, TenSongsShowTheLimitWithoutTheChooser) {
 }
 
 TEST_F(SongListEditorTest, DayModeAddsToTheFirstEmptyDayThenToTheHiddenSlots) {
-  SongList.PlayMode = kModeDayOfWeek;
+  SongList.PlayMode = PlayMode::kDayOfWeek;
   for (int day = 1; day < 7; day += 2) SongList.SetSlotText(day, "/day.wav");
   prompts_.Choose("/sunday.wav");
   Run([](TDlg1* editor) { editor->SendCommand(SongListEditorIds::kAddSong); });
@@ -283,7 +283,7 @@ TEST_F(SongListEditorTest, OpenFileLoadsTheListAndMakesItCurrent) {
   const std::string list = folder_.File("other.dat");
   SongListRecord other;
   other.SetSlotText(0, "/other/first.wav");
-  other.PlayMode = kModeSerial;
+  other.PlayMode = PlayMode::kSerial;
   const SongListImage image = EncodeSongList(other);
   testing::WriteWholeFile(list, std::string(image.begin(), image.end()));
   CurrentListPath = folder_.File("old.dat");
@@ -298,7 +298,7 @@ TEST_F(SongListEditorTest, OpenFileLoadsTheListAndMakesItCurrent) {
   EXPECT_EQ(std::string(prompts_.asked[0].options.filter),
             "Locations (*.dat)|*.dat|All files (*.*)|*.*");
   EXPECT_EQ(shown, "/other/first.wav");
-  EXPECT_EQ(SongList.PlayMode, kModeSerial);
+  EXPECT_EQ(SongList.PlayMode, PlayMode::kSerial);
   EXPECT_EQ(CurrentListPath, list);
   EXPECT_EQ(ReadSetting("CurFile", 81), list);
 }
