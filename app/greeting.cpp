@@ -59,7 +59,7 @@ void Greet(SoundService& sound, bool sound_wanted, const std::function<int()>& s
   }
   start();  // no sound needed the device
   // Final now: the serial position, if any, has been advanced and saved.
-  Send(hand_over_fd, EncodeHandOver({time, SongList, CurrentListPath}));
+  Send(hand_over_fd, EncodeHandOver({SongList, CurrentListPath}));
   // The launch button must never be on screen while a sound is still heard.
   if (sound_wanted) sound.Drain();
   // Stopped: the windows program is told to end instead (WindowsLauncher).

@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <initializer_list>
 
 #include "store/byte_order.h"
 
@@ -31,12 +30,6 @@ class Fields {
     if (at_ + 4 > bytes_.size()) return false;
     *v = GetLe32(reinterpret_cast<const uint8_t*>(bytes_.data() + at_));
     at_ += 4;
-    return true;
-  }
-  bool I32(int* v) {
-    uint32_t u;
-    if (!U32(&u)) return false;
-    *v = static_cast<int32_t>(u);
     return true;
   }
   bool Raw(void* out, std::size_t n) {
@@ -65,9 +58,6 @@ class Fields {
 
 std::string EncodeHandOver(const HandOverState& state) {
   std::string body;
-  for (int v : {state.time.minute, state.time.hour, state.time.mday, state.time.month,
-                state.time.wday})
-    AppendLittleEndian(&body, static_cast<uint32_t>(v), 4);
   const SongListImage image = EncodeSongList(state.list);
   body.append(reinterpret_cast<const char*>(image.data()), image.size());
   PutText(&body, state.current_list_path);
@@ -111,9 +101,7 @@ HandOverReader::Status HandOverReader::Parse() {
   Fields f(buffer_, kHeaderBytes);
   SongListImage image;
   HandOverState state;
-  if (!f.I32(&state.time.minute) || !f.I32(&state.time.hour) || !f.I32(&state.time.mday) ||
-      !f.I32(&state.time.month) || !f.I32(&state.time.wday) ||
-      !f.Raw(image.data(), image.size()) || !f.Text(&state.current_list_path) ||
+  if (!f.Raw(image.data(), image.size()) || !f.Text(&state.current_list_path) ||
       f.at() != kHeaderBytes + length) {
     problem_ = Tr("the greeting's hand-over is damaged");
     return kMismatch;

@@ -7,7 +7,6 @@
 //        "MORROWBY"            8 bytes, the magic
 //        version               uint32, kHandOverVersion
 //        length                uint32, bytes of state that follow
-//        start-up time         5 x int32: minute, hour, mday, month, wday
 //        SongList              the 818-byte record image, as on disk
 //        CurrentListPath       uint16 length, then its bytes: the CurFile setting read
 //   2. one byte kSoundEnded, once the last sample of the greeting has been heard;
@@ -22,17 +21,15 @@
 #include <cstdint>
 #include <string>
 
-#include "sound/song_choice.h"
 #include "store/song_list.h"
 
 namespace morrowby {
 
 constexpr int kHandOverFd = 3;
-constexpr uint32_t kHandOverVersion = 1;
+constexpr uint32_t kHandOverVersion = 2;
 constexpr char kSoundEnded = 'E';
 
 struct HandOverState {
-  StartUpTime time;
   SongListRecord list;
   std::string current_list_path;
 };

@@ -13,14 +13,12 @@
 #include "app/on_demand.h"
 #include "app/stop_signals.h"
 #include "app/windows_launcher.h"
-#include "sound/announcement.h"
 #include "sound/device_sound_service.h"
 #include "store/translation.h"
 
 using morrowby::Tr;
 
 int main(int argc, char** argv) {
-  morrowby::ProgramClockMs();  // the program clock counts from here
   morrowby::UseUserLanguage();
   morrowby::InstallStopSignals(true);
   // A windows program that has gone must not end the greeting.

@@ -3,6 +3,7 @@
 #include "sound/announcement.h"
 
 #include <chrono>
+#include <ctime>
 
 #include "sound/random.h"
 #include "store/date_line.h"
@@ -10,6 +11,9 @@
 
 namespace morrowby {
 namespace {
+
+// The program clock counts from the program's start.
+const auto kProgramStart = std::chrono::steady_clock::now();
 
 enum Position {
   kChime = 0,
@@ -132,11 +136,17 @@ std::vector<AnnouncementStep> BuildAnnouncement(const StartUpTime& time,
   return steps;
 }
 
-int64_t ProgramClockMs() {
-  static const auto start = std::chrono::steady_clock::now();
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now() - start)
-      .count();
+StartUpTime TakeLocalTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  StartUpTime t;
+  t.minute = local.tm_min;
+  t.hour = local.tm_hour;
+  t.mday = local.tm_mday;
+  t.month = local.tm_mon;
+  t.wday = local.tm_wday;
+  return t;
 }
 
 int ClockPauseMs(int64_t now_ms, int units) {
@@ -145,7 +155,9 @@ int ClockPauseMs(int64_t now_ms, int units) {
 }
 
 void ClockPause(SoundService& sound, int units) {
-  sound.PlaySilence(ClockPauseMs(ProgramClockMs(), units));
+  const auto now = std::chrono::steady_clock::now() - kProgramStart;
+  const int64_t now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+  sound.PlaySilence(ClockPauseMs(now_ms, units));
 }
 
 void AnnounceDateTime(SoundService& sound, const StartUpTime& time) {

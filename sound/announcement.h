@@ -1,5 +1,5 @@
-// The spoken date and time: which clips say the start-up moment, with the words that
-// the DateLine setting switches on, and playing them.
+// The spoken date and time: the start-up moment, which clips say it with the words
+// that the DateLine setting switches on, and playing them.
 //
 // The components by DateLine position (how the setting reads is store/date_line.h's):
 // 0 chime, 1 "It's", 2 weekday, 3 "the", 4 day of the month, 5 "of", 6 month, 7 the
@@ -12,9 +12,21 @@
 #include <vector>
 
 #include "sound/clip_catalogue.h"
-#include "sound/song_choice.h"
+#include "sound/sound_service.h"
 
 namespace morrowby {
+
+// The part of the start-up time that song choice and the announcement read.
+struct StartUpTime {
+  int minute = 0;  // 0..59
+  int hour = 0;    // 0..23
+  int mday = 1;    // day of the month, 1..31
+  int month = 0;   // 0 = January
+  int wday = 0;    // day of the week, 0 = Sunday
+};
+
+// The local time now, broken down.
+StartUpTime TakeLocalTime();
 
 struct AnnouncementStep {
   enum Kind { kClip, kPause } kind;
@@ -26,11 +38,9 @@ struct AnnouncementStep {
 std::vector<AnnouncementStep> BuildAnnouncement(const StartUpTime& time,
                                                 const std::string& date_line, int opener);
 
-// Milliseconds since the program started, on a clock that never jumps.
-int64_t ProgramClockMs();
-
-// How long a pause of `units` lasts when it begins at program clock `now_ms`: until
-// the clock reaches the `units`-th next multiple of 333 ms (so 1 unit is 1 to 333 ms).
+// How long a pause of `units` lasts when it begins at program clock `now_ms` (the
+// milliseconds since the program started, on a clock that never jumps): until the
+// clock reaches the `units`-th next multiple of 333 ms (so 1 unit is 1 to 333 ms).
 int ClockPauseMs(int64_t now_ms, int units);
 
 // Holds the sound for ClockPauseMs(now, units). The pause goes into the sound's own

@@ -3,26 +3,11 @@
 #include "sound/song_choice.h"
 
 #include <algorithm>
-#include <ctime>
 
-#include "sound/announcement.h"
 #include "sound/random.h"
 #include "store/song_list_file.h"
 
 namespace morrowby {
-
-StartUpTime TakeLocalTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  StartUpTime t;
-  t.minute = local.tm_min;
-  t.hour = local.tm_hour;
-  t.mday = local.tm_mday;
-  t.month = local.tm_mon;
-  t.wday = local.tm_wday;
-  return t;
-}
 
 RunSound ChooseRunSound(SongListRecord& list, const StartUpTime& time,
                         const std::function<int(int)>& random_below) {

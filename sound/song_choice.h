@@ -1,24 +1,13 @@
-// Choosing and playing the song of the run from the song list.
+// What a run plays, and playing it: silence, the date and time, or a song of the list.
 #pragma once
 
 #include <functional>
 
+#include "sound/announcement.h"
 #include "sound/sound_service.h"
 #include "store/song_list.h"
 
 namespace morrowby {
-
-// The part of the start-up time that song choice and the announcement read.
-struct StartUpTime {
-  int minute = 0;  // 0..59
-  int hour = 0;    // 0..23
-  int mday = 1;    // day of the month, 1..31
-  int month = 0;   // 0 = January
-  int wday = 0;    // day of the week, 0 = Sunday
-};
-
-// The local time now, broken down.
-StartUpTime TakeLocalTime();
 
 // What a run plays.
 struct RunSound {

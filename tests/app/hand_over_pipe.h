@@ -24,7 +24,7 @@ class HandOverPipe {
   }
   int ReadFd() const { return fds_[0]; }
   // The program's song list and current list file as the state.
-  void SendState() { Write(EncodeHandOver({StartUpTime(), SongList, CurrentListPath})); }
+  void SendState() { Write(EncodeHandOver({SongList, CurrentListPath})); }
   void SendState(const HandOverState& state) { Write(EncodeHandOver(state)); }
   void SendEnd() { Write(std::string(1, kSoundEnded)); }
   void Write(const std::string& bytes) { (void)!write(fds_[1], bytes.data(), bytes.size()); }
