@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <vector>
 
 #include "store/paths.h"
@@ -18,16 +17,8 @@ constexpr off_t kMaxBytes = off_t{1} << 20;
 std::vector<std::string> ToolkitFiles() {
   std::vector<std::string> files = {ConfigFolder() + "/gtk-3.0/settings.ini",
                                     ConfigFolder() + "/gtk-3.0/gtk.css"};
-  const char* dirs = std::getenv("XDG_CONFIG_DIRS");
-  std::string list = dirs != nullptr && *dirs != '\0' ? dirs : "/etc/xdg";
-  std::size_t start = 0;
-  while (start <= list.size()) {
-    const std::size_t colon = list.find(':', start);
-    const std::string dir = list.substr(start, colon - start);
-    if (!dir.empty() && dir[0] == '/') files.push_back(dir + "/gtk-3.0/settings.ini");
-    if (colon == std::string::npos) break;
-    start = colon + 1;
-  }
+  for (const std::string& dir : XdgFolderList("XDG_CONFIG_DIRS", "/etc/xdg"))
+    files.push_back(dir + "/gtk-3.0/settings.ini");
   files.push_back("/etc/gtk-3.0/settings.ini");
   return files;
 }

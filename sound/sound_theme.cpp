@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 #include <set>
 #include <vector>
 
@@ -37,16 +36,7 @@ std::vector<std::string> XdgFolders(const std::string& first, const char* dirs_v
                                     const char* default_dirs) {
   std::vector<std::string> folders;
   if (!first.empty()) folders.push_back(first);
-  std::string dirs = Env(dirs_var);
-  if (dirs.empty()) dirs = default_dirs;
-  std::size_t start = 0;
-  while (start <= dirs.size()) {
-    const std::size_t colon = dirs.find(':', start);
-    const std::string dir = dirs.substr(start, colon - start);
-    if (!dir.empty() && dir[0] == '/') folders.push_back(dir);
-    if (colon == std::string::npos) break;
-    start = colon + 1;
-  }
+  for (const std::string& dir : XdgFolderList(dirs_var, default_dirs)) folders.push_back(dir);
   return folders;
 }
 
@@ -71,11 +61,12 @@ std::string Trimmed(const std::string& text, const char* blanks) {
   return first == std::string::npos ? "" : text.substr(first, last - first + 1);
 }
 
-// The value of `key` in section `section` of an ini-style file, or empty. An empty
-// `section` takes the key from any section.
-// The file is read through the store's opener, bounded: a pipe, a device, a folder
-// or a huge file in its place is skipped with one line on stderr, never waited on.
-std::string IniValue(const std::string& path, const std::string& section, const std::string& key) {
+// The value of `key` in group `group` of the key file at `path` (GLib's format, which
+// GTK's settings.ini, KDE's kdeglobals and index.theme share), or empty; quotes and
+// blanks around it are dropped. The file is read through the store's opener, bounded:
+// a pipe, a device, a folder or a huge file in its place is skipped with one line on
+// stderr, never waited on; one GLib cannot parse gives nothing.
+std::string KeyFileValue(const std::string& path, const char* group, const char* key) {
   std::string text;
   const FileResult read = ReadFileWhole(path, kMaxDesktopFileBytes, &text);
   if (!read.ok) {
@@ -83,26 +74,21 @@ std::string IniValue(const std::string& path, const std::string& section, const 
       std::fprintf(stderr, Tr("morrowby: %s skipped: %s\n"), path.c_str(), read.reason.c_str());
     return "";
   }
-  std::istringstream in(text);
-  std::string line, current;
-  while (std::getline(in, line)) {
-    const std::string trimmed = Trimmed(line, " \t\r");
-    if (!trimmed.empty() && trimmed.front() == '[' && trimmed.back() == ']') {
-      current = trimmed.substr(1, trimmed.size() - 2);
-      continue;
-    }
-    const std::size_t eq = trimmed.find('=');
-    if (eq == std::string::npos || (!section.empty() && current != section)) continue;
-    if (Trimmed(trimmed.substr(0, eq), " \t") != key) continue;
-    return Trimmed(trimmed.substr(eq + 1), " \t\"");
-  }
-  return "";
+  GKeyFile* file = g_key_file_new();
+  std::string value;
+  gchar* raw = nullptr;
+  if (g_key_file_load_from_data(file, text.data(), text.size(), G_KEY_FILE_NONE, nullptr))
+    raw = g_key_file_get_value(file, group, key, nullptr);
+  if (raw != nullptr) value = Trimmed(raw, " \t\"");
+  g_free(raw);
+  g_key_file_free(file);
+  return value;
 }
 
 // The first of the config folders whose file holds the key.
-std::string ConfigValue(const std::string& file, const std::string& section, const std::string& key) {
+std::string ConfigValue(const std::string& file, const char* group, const char* key) {
   for (const std::string& folder : ConfigFolders()) {
-    const std::string value = IniValue(folder + "/" + file, section, key);
+    const std::string value = KeyFileValue(folder + "/" + file, group, key);
     if (!value.empty()) return value;
   }
   return "";
@@ -155,7 +141,7 @@ void ReadGSettings(ThemeChoices* choices) {
 std::vector<std::string> Parents(const std::string& theme, const std::vector<std::string>& folders) {
   std::vector<std::string> parents;
   for (const std::string& folder : folders) {
-    const std::string list = IniValue(folder + "/sounds/" + theme + "/index.theme", "", "Inherits");
+    const std::string list = KeyFileValue(folder + "/sounds/" + theme + "/index.theme", "Sound Theme", "Inherits");
     if (list.empty()) continue;
     std::size_t start = 0;
     while (start <= list.size()) {

@@ -73,6 +73,21 @@ std::string ConfigFolder() {
   return std::string(home) + "/.config";
 }
 
+std::vector<std::string> XdgFolderList(const char* var, const char* fallback) {
+  const char* value = std::getenv(var);
+  const std::string list = value != nullptr && *value != '\0' ? value : fallback;
+  std::vector<std::string> folders;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    const std::size_t colon = list.find(':', start);
+    const std::string dir = list.substr(start, colon - start);
+    if (!dir.empty() && dir[0] == '/') folders.push_back(dir);
+    if (colon == std::string::npos) break;
+    start = colon + 1;
+  }
+  return folders;
+}
+
 bool ResolveSafely(const std::string& path, std::string* resolved, int* error,
                    std::string* reason) {
   // `done` is the resolved folder so far (no trailing '/', "" for the root of an

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace morrowby {
 
@@ -21,6 +22,11 @@ std::string ProgramFolder();
 // The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute path,
 // else ~/.config ($HOME, or the password database's home when that is unset).
 std::string ConfigFolder();
+
+// The absolute folders of the colon-separated list in the environment variable
+// `var` (XDG_CONFIG_DIRS, XDG_DATA_DIRS), or of `fallback` when it is unset or empty,
+// in order; relative entries are left out, as the XDG rules say.
+std::vector<std::string> XdgFolderList(const char* var, const char* fallback);
 
 // The file `path` finally names, following symbolic links wherever they sit in the
 // path (a dangling one too, so that a link to a file not yet made names that file).
