@@ -2,7 +2,7 @@
 // decodes sound and the audio device's callback. Neither side locks or allocates:
 // the callback may run at any moment on the device's own thread.
 //
-// Thread rules: Push, Free and Reset belong to the producer; Pop to the consumer;
+// Thread rules: Push and Reset belong to the producer; Pop to the consumer;
 // Queued and ReadCount may be asked from either side.
 #pragma once
 
@@ -25,12 +25,8 @@ class SampleRing {
   SampleRing(const SampleRing&) = delete;
   SampleRing& operator=(const SampleRing&) = delete;
 
-  // Producer side: how many samples can be pushed now, and the push itself, which
-  // takes as many of `count` as there is room for and returns that number.
-  std::size_t Free() const {
-    return Capacity - (written_.load(std::memory_order_relaxed) -
-                       read_.load(std::memory_order_acquire));
-  }
+  // Producer side: takes as many of `count` samples as there is room for and returns
+  // that number.
   std::size_t Push(const int16_t* data, std::size_t count) {
     const std::size_t w = written_.load(std::memory_order_relaxed);
     const std::size_t space = Capacity - (w - read_.load(std::memory_order_acquire));
