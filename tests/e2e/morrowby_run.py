@@ -73,6 +73,7 @@ class RunResult:
         # Where the launch window's outer corner (its frame's, under a window manager)
         # was the moment it first became viewable, as the X server's events tell it.
         self.launch_first_frame = None
+        self.launch_window_id = None  # its X window, where it is one
         self.ended = None       # seconds from spawn to exit
         self.setup_seen = False  # a window titled "Setup" was on screen
         self.main_seen = False  # the main window ("Daychime"), never shown, was mapped
@@ -125,7 +126,6 @@ class Session:
                                     stderr=err)
         self.servers.track(proc.pid)
         driver = Driver.on(self.servers, proc, result)
-        driver.first_views = views
         try:
             for action in actions:
                 action(driver)
@@ -139,7 +139,10 @@ class Session:
                 proc.kill()
             proc.wait()
             if views:
+                # Stopped first: every event the server sent until now has been read.
                 views.stop()
+                if result.launch_window_id:
+                    result.launch_first_frame = views.first_frame(result.launch_window_id)
         result.sound = Sound(self.recorder.read(start, self.recorder.settle()))
         with open(err_path, 'rb') as f:
             result.stderr = f.read().decode('utf-8', 'replace')
@@ -194,7 +197,6 @@ class Driver:
         self.result = result
         self._windows = None  # the windows program's process id, once seen
         self.watch_focus = False  # note the focused window at every look
-        self.first_views = None  # x_events.FirstViews of the run, where there is one
         # Under a window manager, windows sit in frames, which xdotool miscounts.
         self.framed = '#' in subprocess.run(
             ['xprop', '-root', '_NET_SUPPORTING_WM_CHECK'], env=env, stdout=subprocess.PIPE,
@@ -267,8 +269,7 @@ class Driver:
             if 0 < width < 400 and 0 < height < 200 and title == LAUNCH_NAME:
                 if self.result.launch_first_at is None:
                     self.result.launch_first_at = (x, y)
-                    first = self.first_views.first(wid) if self.first_views else None
-                    self.result.launch_first_frame = first[2:] if first else None
+                    self.result.launch_window_id = wid
                 if (x, y) == (0, 0):
                     launch = window
             if title == 'Setup':
@@ -347,10 +348,15 @@ class Driver:
 
     def darkest(self, window):
         """The darkest grey level (0-255) drawn in `window`: its label's ink."""
-        pixels = subprocess.run(['import', '-silent', '-window', str(window[0]), '-depth', '8',
-                                 'gray:-'],
-                                env=self.env, stdout=subprocess.PIPE,
-                                stderr=subprocess.DEVNULL).stdout
+        # Bounded: on a saturated machine the window can go while it is read, and import
+        # was seen to wait on for good.
+        try:
+            pixels = subprocess.run(['import', '-silent', '-window', str(window[0]), '-depth',
+                                     '8', 'gray:-'],
+                                    env=self.env, stdout=subprocess.PIPE,
+                                    stderr=subprocess.DEVNULL, timeout=30).stdout
+        except subprocess.TimeoutExpired:
+            return None
         return min(pixels) if pixels else None
 
     def transient_for(self, window):
@@ -422,3 +428,4 @@ class Driver:
         self._waiter.join(timeout=1)
         if self.proc.poll() is not None:
             self.result.status = self.proc.returncode
+

@@ -1,9 +1,9 @@
 """Where windows first appear on the X server, told by its events rather than by
-looking now and then: a watcher on a connection of its own follows every window made
-after it starts (created, reparented into a manager's frame, moved, mapped) and notes,
-for each, the moment it first became viewable (it and every window around it mapped)
-and where it stood on the screen then. A look a moment later can miss a window that
-showed in the wrong place and was then moved."""
+looking now and then: a watcher on a connection of its own follows the windows made
+after it starts (created, reparented into a manager's frame, moved, mapped) and notes
+where each top-level window (a frame, or a window no manager framed) had its corner
+when it was first mapped. A look a moment later can miss a window that showed in the
+wrong place and was then moved."""
 import os
 import sys
 import threading
@@ -18,21 +18,10 @@ except ImportError:  # a python3 that is not Debian's, beside Debian's python3-x
 # on Xwayland (python3-xlib 0.33).
 xext.__extensions__ = []
 
-_TREE_EVENTS = X.SubstructureNotifyMask | X.StructureNotifyMask
-
-
-class _Node:
-    __slots__ = ('parent', 'x', 'y', 'border', 'mapped')
-
-    def __init__(self, parent, x, y, border, mapped):
-        self.parent, self.x, self.y, self.border, self.mapped = parent, x, y, border, mapped
-
 
 class FirstViews:
-    """Runs from its creation until stop(); first(window) is where that window, made
-    after the start, was when it first became viewable: (screen x, screen y of its own
-    corner, screen x, screen y of the outer corner of the top-level window around it,
-    such as a manager's frame), or None when it never was."""
+    """Runs from its creation until stop(); then first_frame(window) tells where the
+    top-level window around `window` had its outer corner when it was first mapped."""
 
     def __init__(self, env):
         """`env`: a client's environment, whose DISPLAY (and XAUTHORITY) it watches."""
@@ -50,108 +39,82 @@ class FirstViews:
         # A window that goes while it is being looked at is no fault of anyone's.
         self._display.set_error_handler(lambda *_: None)
         self._root = self._display.screen().root.id
-        self._nodes = {}  # window id -> _Node, for the windows followed
-        self._first = {}
+        self._parents = {}  # window -> its parent, for the windows followed
+        self._places = {}  # top-level window -> its corner now
+        self._first = {}  # top-level window -> its corner when first mapped
+        self._first_home = {}  # window -> the first window it was reparented into
         self._lock = threading.Lock()
-        self._stopping = False
+        self._end = self._display.intern_atom('_MORROWBY_WATCH_END')
         self._display.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask)
         self._display.sync()
         self._thread = threading.Thread(target=self._run, daemon=True)
         self._thread.start()
 
-    def first(self, window):
+    def first_frame(self, window):
+        """Told by the root window's own events, which no delay of this watcher's can
+        make it miss; None when that window was never mapped while watched."""
         with self._lock:
+            # A manager puts a window it stops managing back on the root window.
+            window = self._first_home.get(window, window)
+            while self._parents.get(window, self._root) != self._root:
+                window = self._parents[window]
             return self._first.get(window)
 
     def stop(self):
-        self._stopping = True
-        # An event of our own wakes the reading thread.
+        """Ends the watch once every event the server has sent so far has been read."""
+        # An event of our own, after all the others, ends the reading thread's work.
         self._display.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask |
                                                       X.PropertyChangeMask)
-        self._display.screen().root.change_property(
-            self._display.intern_atom('_MORROWBY_WATCH_END'), Xatom.STRING, 8, b'')
+        self._display.screen().root.change_property(self._end, Xatom.STRING, 8, b'')
         self._display.flush()
         self._thread.join(timeout=5)
         self._display.close()
 
     def _run(self):
-        while not self._stopping:
+        while True:
             try:
                 event = self._display.next_event()
             except Exception:  # the server went away
                 return
+            if event.type == X.PropertyNotify and event.atom == self._end:
+                return
             with self._lock:
                 self._take(event)
 
-    def _follow(self, window, parent, x, y, border, mapped):
-        """Starts following `window` and everything inside it; what was made in it before
-        the watch began to listen is read from the server."""
-        self._nodes[window] = _Node(parent, x, y, border, mapped)
+    def _follow(self, window, parent):
+        """Follows `window` and what is made in it; what was made in it before the watch
+        began to listen there is read from the server."""
+        self._parents[window] = parent
         handle = self._display.create_resource_object('window', window)
-        handle.change_attributes(event_mask=_TREE_EVENTS)
+        handle.change_attributes(event_mask=X.SubstructureNotifyMask)
         try:
             children = handle.query_tree().children
         except (xerror.BadWindow, xerror.BadDrawable):
             return  # gone already: its DestroyNotify follows
         for child in children:
-            if child.id in self._nodes:
-                continue
-            try:
-                g = child.get_geometry()
-                mapped = child.get_attributes().map_state != X.IsUnmapped
-            except (xerror.BadWindow, xerror.BadDrawable):
-                continue
-            self._follow(child.id, window, g.x, g.y, g.border_width, mapped)
+            if child.id not in self._parents:
+                self._follow(child.id, window)
 
     def _take(self, event):
         kind = event.type
         if kind == X.CreateNotify:
-            if event.window.id not in self._nodes:
-                self._follow(event.window.id, event.parent.id, event.x, event.y,
-                             event.border_width, False)
-            return
-        node = self._nodes.get(event.window.id) if hasattr(event, 'window') else None
-        if node is None:
-            return
-        if kind == X.ReparentNotify:
-            node.parent, node.x, node.y = event.parent.id, event.x, event.y
+            if event.window.id not in self._parents:
+                self._follow(event.window.id, event.parent.id)
+                if event.parent.id == self._root:
+                    self._places[event.window.id] = (event.x, event.y)
+        elif kind == X.ReparentNotify:
+            window = event.window.id
+            self._parents[window] = event.parent.id
+            if event.parent.id == self._root:
+                self._places[window] = (event.x, event.y)
+            else:
+                self._first_home.setdefault(window, event.parent.id)
         elif kind == X.ConfigureNotify and not event.send_event:
             # A manager's own (synthetic) notices give root positions: not the tree's.
-            node.x, node.y, node.border = event.x, event.y, event.border_width
+            if self._parents.get(event.window.id) == self._root:
+                self._places[event.window.id] = (event.x, event.y)
         elif kind == X.MapNotify:
-            node.mapped = True
-            self._note_viewable(event.window.id)
-        elif kind == X.UnmapNotify:
-            node.mapped = False
-        elif kind == X.DestroyNotify:
-            self._nodes.pop(event.window.id, None)
-
-    def _place(self, window):
-        """(x, y, top-level x, top-level y) when `window` and all around it are mapped."""
-        x = y = 0
-        top = None
-        while window != self._root:
-            node = self._nodes.get(window)
-            if node is None or not node.mapped:
-                return None
-            if node.parent == self._root:
-                top = (x + node.x, y + node.y)
-            x, y = x + node.x + node.border, y + node.y + node.border
-            window = node.parent
-        return (x, y) + top if top is not None else None
-
-    def _note_viewable(self, mapped):
-        """Every followed window that the mapping of `mapped` made viewable."""
-        for window in list(self._nodes):
-            if window in self._first or not self._inside(window, mapped):
-                continue
-            place = self._place(window)
-            if place is not None:
-                self._first[window] = place
-
-    def _inside(self, window, ancestor):
-        while window in self._nodes:
-            if window == ancestor:
-                return True
-            window = self._nodes[window].parent
-        return False
+            window = event.window.id
+            if (self._parents.get(window) == self._root and window not in self._first and
+                    window in self._places):
+                self._first[window] = self._places[window]
