@@ -95,12 +95,13 @@ class Spoken:
     pitch:    percent higher than the voice's own (the greetings' is
               GREETING_PITCH).
     rate:     the voice's speech rate for this clip, in percent.
-    sibilant: the word's "s" must keep its treble: no shelf over
-              TREBLE_CUTOFF, which would turn it into an "f" or a "th".
+    shelf:    a fixed shelf over TREBLE_CUTOFF in dB, for words whose "s"
+              and "th" a searched one would dull into an "f" (None: the
+              shelf is searched for, as for every other word).
     """
 
     def __init__(self, words, text=None, phrase=False, greeting=False,
-                 pitch=0, before=None, rate=None, sibilant=False):
+                 pitch=0, before=None, rate=None, shelf=None):
         self.words = words
         self.text = text if text is not None else words
         self.phrase = phrase
@@ -108,7 +109,7 @@ class Spoken:
         self.before = before
         self.pitch = GREETING_PITCH if greeting else pitch
         self.rate = rate or VOICE_RATE
-        self.sibilant = sibilant
+        self.shelf = shelf
 
 
 def greeting(words):
@@ -116,15 +117,15 @@ def greeting(words):
                   greeting=True)
 
 
-def leading(words, rest, before=None):
+def leading(words, rest, before=None, **kw):
     """`words` in a sentence that goes on with `rest` (and, if given, comes
     after `before`): the words are cut out where the voice pauses at the
     commas around them, so their pitch goes on from the words before and
     stays up, ready for the next clip, instead of falling to an end."""
     if before is None:
-        return Spoken(words, "%s, %s" % (words, rest), phrase=1)
+        return Spoken(words, "%s, %s" % (words, rest), phrase=1, **kw)
     return Spoken(words, "%s, %s, %s" % (before, words, rest), phrase=2,
-                  before=before)
+                  before=before, **kw)
 
 
 def closing(words, before):
@@ -156,15 +157,17 @@ def catalogue(the=THE):
         clips[601 + i] = Spoken(word)
     for i, word in enumerate(ORDINALS + ["twentieth", "thirtieth"]):
         clips[620 + i] = leading(word, "of June.", "the")
-    # Where a clip is made otherwise (fourth, six, April, AM, the "s" of
-    # "It's"), docs/clips.md says why (write_doc).
+    # Where a clip is made otherwise (fourth, six, sixth, April, Monday, AM,
+    # the "s" of "It's"), docs/clips.md says why (write_doc).
     clips[623] = Spoken("fourth")
-    clips[606] = Spoken("six", sibilant=True)
+    clips[606] = Spoken("six", shelf=0)
+    clips[625] = Spoken("sixth", rate=VOICE_RATE + 10, shelf=0)
     for i, month in enumerate(MONTHS):
         clips[641 + i] = leading(month, "six fifteen.", "of")
     for i, day in enumerate(DAYS):
         clips[653 + i] = leading(day, "the sixth of June.")
     clips[644] = Spoken("April")
+    clips[654].shelf = 3
     for i, tens in enumerate(["twenty", "thirty", "forty", "fifty"]):
         clips[660 + i] = Spoken(tens)
     clips[664] = closing("A.M.", "eleven")
@@ -182,7 +185,7 @@ def catalogue(the=THE):
     # Two takes of "It's", both leading on, from two different sentences.
     clips[671] = leading("It's", "Monday the sixth of June.")
     clips[672] = Spoken("It's", "It's, ten o'clock.", phrase=1)
-    clips[671].sibilant = clips[672].sibilant = True
+    clips[671].shelf = clips[672].shelf = 0
     clips[676] = leading("of", "June.", "third")
     clips[677] = "gap"
     clips[678] = "silence"
@@ -577,7 +580,7 @@ def level_and_lift(x):
     return None
 
 
-def make_spoken(x, shelf_max=TREBLE_SHELF_MAX_DB):
+def make_spoken(x, fixed_shelf=None):
     """Voice output (float, 22050 Hz) -> (finished 8-bit samples, the
     upward compression ratio it needed, the shelf over TREBLE_CUTOFF in dB,
     how far the finished treble share lies from the voice's own in dB).
@@ -597,8 +600,10 @@ def make_spoken(x, shelf_max=TREBLE_SHELF_MAX_DB):
     # or which quiet sounds count towards it, so the shelves are tried in
     # steps of 1 dB, starting with none, and the nearest kept.
     best, step = None, None
-    for k in range(int(shelf_max) + 1):
-        shelf = float(k * step) if step else 0.0
+    for k in range(1 if fixed_shelf is not None else
+                   int(TREBLE_SHELF_MAX_DB) + 1):
+        shelf = (float(fixed_shelf) if fixed_shelf is not None else
+                 float(k * step) if step else 0.0)
         made = level_and_lift(high_shelf(x, shelf))
         if made is None:
             step = step or -1
@@ -734,7 +739,10 @@ def write_doc(path, rows, announcements):
         "as \"five\" and \"April\" as \"eight twelve\".  The \"s\" of \"six\"",
         "and of \"It's\" keeps its treble (no shelf, below): a shelf makes it",
         "an \"f\" or a \"th\", so that \"six\" is heard as \"fifth\" and",
-        "\"It's\" as \"it's the\".",
+        "\"It's\" as \"it's the\".  So does that of \"sixth\", said alone and",
+        "quicker (rate %d%%); \"Monday\" has its treble raised by 3 dB, else"
+        % (VOICE_RATE + 10),
+        "\"It's Monday\" is heard as \"it's nine the\".",
         "Of the takes of \"the\" tried",
         "(`--the`: cut from the sentence, \"thee\", and \"the\" said %d%%"
         % LIFTED_THE_PITCH,
@@ -791,7 +799,7 @@ def write_doc(path, rows, announcements):
         "lifted above %g Hz by upward compression (column *lift*), the" % LOW_CUTOFF,
         "gentlest ratio that reaches at least %g dBFS." % LEVEL_FLOOR_DB,
         "Limiting and lifting raise the hiss of \"s\", \"f\" and \"th\" against",
-        "the vowels; but for the \"s\" words above, a shelf over %g Hz"
+        "the vowels; but for the words above, a shelf over %g Hz"
         % TREBLE_CUTOFF,
         "(column *treble shelf*) takes it back",
         "until the share of the energy over %g Hz is within %g dB of the"
@@ -851,8 +859,7 @@ def make_one(job):
                                     rate=clip.rate), path)
                 before = sounding_length(load(path))
             x = cut_phrase(x, alone, before)
-        return cid, make_spoken(x, 0 if clip.sibilant else
-                                TREBLE_SHELF_MAX_DB)
+        return cid, make_spoken(x, clip.shelf)
     except RuntimeError as e:
         return cid, "clip %d (%r): %s" % (cid, clip.text, e)
 
