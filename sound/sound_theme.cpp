@@ -1,6 +1,6 @@
 // XDG sound theme lookup (a small part of the freedesktop sound theme rules: the
 // stereo output profile, theme inheritance, no locales) and the user's chosen theme
-// as GNOME, KDE Plasma and GTK keep it. GIO is used here for GSettings only.
+// as GNOME, KDE Plasma and GTK keep it.
 #include "sound/sound_theme.h"
 
 #include <cerrno>
@@ -9,11 +9,10 @@
 #include <set>
 #include <vector>
 
-#define G_SETTINGS_ENABLE_BACKEND
-#include <gio/gio.h>
-#include <gio/gsettingsbackend.h>
+#include <glib.h>
 #include <sys/stat.h>
 
+#include "sound/gsettings_key.h"
 #include "store/atomic_file.h"
 #include "store/paths.h"
 #include "store/translation.h"
@@ -102,39 +101,15 @@ std::string VariantText(GVariant* value) {
   return text;
 }
 
-// GNOME's choice, read through GSettings only where the schema is installed (asking
-// for a missing schema would abort the program). The value is read from the settings
-// backend itself: a GSettings object would also watch the key for changes, which
-// starts a D-Bus worker thread that this one look-up has no use for.
-// dconf maps its user database without a look at what it is: a pipe there would
-// hold the read for ever, so GNOME's choice is then left out.
+// GNOME's choice.
 void ReadGSettings(ThemeChoices* choices) {
-  gchar* database = g_build_filename(g_get_user_config_dir(), "dconf", "user", nullptr);
-  struct stat st;
-  const bool odd = stat(database, &st) == 0 && !S_ISREG(st.st_mode);
-  if (odd) std::fprintf(stderr, Tr("morrowby: %s skipped: %s\n"), database, Tr("not a regular file"));
-  g_free(database);
-  if (odd) return;
-  GSettingsSchemaSource* source = g_settings_schema_source_get_default();
-  if (source == nullptr) return;
-  GSettingsSchema* schema = g_settings_schema_source_lookup(source, "org.gnome.desktop.sound", TRUE);
-  if (schema == nullptr) return;
-  const char* path = g_settings_schema_get_path(schema);
-  if (path != nullptr && g_settings_schema_has_key(schema, "theme-name")) {
-    GSettingsSchemaKey* key = g_settings_schema_get_key(schema, "theme-name");
-    const std::string where = std::string(path) + "theme-name";
-    GSettingsBackend* backend = g_settings_backend_get_default();
-    GSettingsBackendClass* backend_class = G_SETTINGS_BACKEND_GET_CLASS(backend);
-    GVariant* user = backend_class->read_user_value != nullptr
-                         ? backend_class->read_user_value(backend, where.c_str(), G_VARIANT_TYPE_STRING)
-                         : backend_class->read(backend, where.c_str(), G_VARIANT_TYPE_STRING, FALSE);
-    choices->gsettings = VariantText(user);
-    const std::string by_system = VariantText(g_settings_schema_key_get_default_value(key));
-    if (by_system != kFallbackTheme) choices->gsettings_default = by_system;
-    g_object_unref(backend);
-    g_settings_schema_key_unref(key);
-  }
-  g_settings_schema_unref(schema);
+  GVariant *user, *by_default;
+  if (!ReadGSettingsKey("org.gnome.desktop.sound", "theme-name", G_VARIANT_TYPE_STRING, &user,
+                        &by_default))
+    return;
+  choices->gsettings = VariantText(user);
+  const std::string by_system = VariantText(by_default);
+  if (by_system != kFallbackTheme) choices->gsettings_default = by_system;
 }
 
 // The themes `theme` inherits, as its index.theme lists them.
