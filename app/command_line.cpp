@@ -11,11 +11,12 @@
 namespace morrowby {
 namespace {
 
-enum LongOnly { kOptSetup = 256, kOptSayTime, kOptAutostart, kOptHelp, kOptVersion };
+enum LongOnly { kOptSetup = 256, kOptSayTime, kOptChime, kOptAutostart, kOptHelp, kOptVersion };
 
 const option kOptions[] = {
     {"setup", no_argument, nullptr, kOptSetup},
     {"say-time", no_argument, nullptr, kOptSayTime},
+    {"chime", no_argument, nullptr, kOptChime},
     {"output", required_argument, nullptr, 'o'},
     {"autostart", required_argument, nullptr, kOptAutostart},
     {"help", no_argument, nullptr, kOptHelp},
@@ -49,6 +50,7 @@ CommandLine ParseCommandLine(int argc, char* const argv[]) {
     switch (c) {
       case kOptSetup: setup = true; break;
       case kOptSayTime: say_time = true; break;
+      case kOptChime: say_time = result.chime = true; break;
       case kOptHelp: help = true; break;
       case kOptVersion: version = true; break;
       case kOptAutostart:
@@ -97,6 +99,7 @@ CommandLine ParseCommandLine(int argc, char* const argv[]) {
   } else if (!result.complaint.empty()) {
     result.output.clear();
     result.autostart_on = false;
+    result.chime = false;
   } else if (autostart) {
     result.kind = RunKind::kAutostart;
   } else if (setup) {
@@ -120,6 +123,8 @@ std::string UsageText() {
             "                         display needed)\n"
             "      --help           show this help and end\n"
             "      --version        show the version and end\n") +
+         Tr("      --chime          as --say-time, for the hourly chime: says nothing while\n"
+            "                         the desktop's Do Not Disturb is on\n") +
          Tr("      --autostart=on   greet you at every log-in from now on: writes the\n"
             "                         entry $XDG_CONFIG_HOME/autostart/morrowby.desktop\n"
             "                         (~/.config/autostart/morrowby.desktop)\n"

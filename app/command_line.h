@@ -10,7 +10,7 @@ namespace morrowby {
 enum class RunKind {
   kGreet,    // no arguments: the greeting, then the launch button
   kSetup,    // --setup: the Setup window at once
-  kSayTime,  // --say-time: the date and time now, played or written to `output`
+  kSayTime,  // --say-time (or --chime): the date and time now, played or written to `output`
   kAutostart,  // --autostart on|off: the greeting at every log-in, switched
   kHelp,     // --help
   kVersion,  // --version
@@ -20,6 +20,7 @@ struct CommandLine {
   RunKind kind = RunKind::kGreet;
   std::string output;     // --output FILE (implies --say-time); empty: play it
   bool autostart_on = false;  // kAutostart: on, else off
+  bool chime = false;         // kSayTime from --chime: the hourly chime, quiet when asked
   std::string program;        // argv[0]: how the program was started
   std::string complaint;  // when not empty: the one line to print, and kind is kGreet
 };

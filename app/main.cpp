@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/desktop_notice.h"
 #include "app/greeting.h"
 #include "app/on_demand.h"
 #include "app/stop_signals.h"
@@ -41,6 +42,8 @@ int main(int argc, char** argv) {
     const auto sound = morrowby::MakeDeviceSoundService();
     morrowby::Greet(*sound, !setup_at_once, start_windows);
   }
+  // After the sound, while the button waits: what went wrong, told once.
+  if (!setup_at_once) morrowby::ShowFaultsOnce(morrowby::TakeUserFaults());
   windows.WaitForEnd();
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
 #include <cstdio>
 
@@ -12,18 +13,47 @@
 #include "sound/clip_catalogue.h"
 #include "sound/device_sound_service.h"
 #include "sound/wave_file_writer.h"
+#include "app/desktop_notice.h"
+#include "app/do_not_disturb.h"
 #include "store/autostart_entry.h"
+#include "store/date_line.h"
+#include "store/settings.h"
 #include "store/translation.h"
 
 namespace morrowby {
 namespace {
 
-// The date and time now, whatever the play mode, through the sound device.
-int SayTimeAloud() {
+// How long the hourly chime waits at most for the desktops to say whether they want
+// quiet; they answer within milliseconds, and one that does not is taken as a no.
+constexpr auto kQuietAnswerWait = std::chrono::milliseconds(250);
+
+// The date and time now, whatever the play mode, through the sound device. The hourly
+// chime keeps quiet while the desktop's Do Not Disturb is on; asked for by hand, the
+// time is always spoken, and a request with no word to speak says why.
+int SayTimeAloud(bool chime) {
   const StartUpTime now = TakeLocalTime();
+  if (chime) {
+    DoNotDisturbQuestion question;
+    if (question.On(std::chrono::steady_clock::now() + kQuietAnswerWait)) {
+      std::fprintf(stderr, "%s", Tr("morrowby: the desktop's Do Not Disturb is on; the chime keeps quiet\n"));
+      return 0;
+    }
+  }
+  const bool nothing_to_say =
+      BuildAnnouncement(now, ReadSetting("DateLine", kDateLineRoom), 0).empty();
   const auto sound = MakeDeviceSoundService();
   AnnounceDateTime(*sound, now);
   sound->Drain();
+  if (chime) return 0;
+  std::vector<UserFault> faults = TakeUserFaults();
+  if (nothing_to_say) {
+    std::fprintf(stderr, "%s", Tr("morrowby: no word of the date and time is switched on; "
+                                  "choose them under Modify Date Words in Morrowby Setup\n"));
+    faults.push_back({Tr("Morrowby has nothing to say"),
+                      Tr("Every word of the date and time is switched off. Choose the words "
+                         "to speak under Modify Date Words in Morrowby Setup.")});
+  }
+  for (const UserFault& fault : faults) ShowDesktopNotice(fault);
   return 0;
 }
 
@@ -104,7 +134,7 @@ bool RunOnDemand(const CommandLine& command, int* status) {
       *status = SwitchAutostart(command.autostart_on, command.program);
       return true;
     case RunKind::kSayTime:
-      *status = command.output.empty() ? SayTimeAloud() : SayTimeToFile(command.output);
+      *status = command.output.empty() ? SayTimeAloud(command.chime) : SayTimeToFile(command.output);
       return true;
     case RunKind::kGreet:
     case RunKind::kSetup:

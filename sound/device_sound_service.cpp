@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 #include <vector>
 
 #include "sound/pcm_format.h"
@@ -14,6 +17,7 @@
 #include "sound/sndfile_reader.h"
 #include "sound/sound_theme.h"
 #include "sound/wave_image.h"
+#include "store/user_faults.h"
 #include "store/translation.h"
 
 namespace morrowby {
@@ -45,6 +49,13 @@ class DeviceSoundService final : public SoundService {
     if (!output_.Usable()) return;
     std::fprintf(stderr, Tr("morrowby: cannot play \"%s\"; playing the default sound\n"),
                  name.c_str());
+    struct stat st;
+    const std::string why = stat(name.c_str(), &st) != 0 ? std::strerror(errno)
+                            : !S_ISREG(st.st_mode)      ? Tr("not a regular file")
+                                                        : Tr("not a sound file that can be played here");
+    NoteUserFault({Tr("Morrowby cannot play a song"),
+                   TrFormat("%s: %s. The warning sound played instead; choose the song again "
+                            "in Morrowby Setup.", name.c_str(), why.c_str())});
     PlayDefaultSound();
   }
 

@@ -21,6 +21,7 @@
 #include "sound/sample_ring.h"
 #include "sound/stop_request.h"
 #include "store/translation.h"
+#include "store/user_faults.h"
 
 namespace morrowby {
 namespace {
@@ -199,6 +200,9 @@ class AudioOutput::Device {
     std::fprintf(stderr, Tr("morrowby: no sound server answered within %d s (%s); staying silent\n"),
                  kOpenDeadlineSeconds, tried);
     gave_up_ = true;
+    NoteUserFault({Tr("Morrowby heard no sound server"),
+                   TrFormat("No sound server answered within %d s (%s), so Morrowby stayed silent.",
+                            kOpenDeadlineSeconds, tried)});
     ring_.Reset();  // no consumer runs
     Settled();
   }

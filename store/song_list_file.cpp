@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "store/settings.h"
+#include "store/user_faults.h"
 #include "store/translation.h"
 
 namespace morrowby {
@@ -111,7 +112,20 @@ void ResetSongListState() {
 
 void OpenCurrentList() {
   CurrentListPath = ReadSetting("CurFile", kSlotBytes);
-  LoadSongList(CurrentListPath);
+  if (LoadSongList(CurrentListPath) || CurrentListPath.empty()) return;
+  // The list named for log-in cannot be read, so nothing plays: the user is told why.
+  struct stat st;
+  std::string why;
+  const int fd = OpenRegularFile(CurrentListPath, &st, &why);
+  if (fd >= 0) {
+    close(fd);
+    why = Tr("it cannot be read");
+  }
+  std::fprintf(stderr, Tr("morrowby: cannot read the song list %s: %s\n"), CurrentListPath.c_str(),
+               why.c_str());
+  NoteUserFault({Tr("Morrowby cannot read its song list"),
+                 TrFormat("%s: %s. Nothing was played; open or save a list in Morrowby Setup.",
+                          CurrentListPath.c_str(), why.c_str())});
 }
 
 bool LoadSongList(const std::string& path) {

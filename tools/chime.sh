@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Adds or removes the hourly chime: a systemd user timer and service that run
-# `morrowby --say-time` on the hour.
+# `morrowby --chime` on the hour (the time, unless Do Not Disturb is on).
 # usage: chime.sh install DIR INSTALLED_BINARY BUILT_BINARY | remove DIR
 # DIR is the user's systemd unit folder (~/.config/systemd/user).
 set -euo pipefail
@@ -26,7 +26,7 @@ case "$action" in
     mv "$dir/$service.tmp" "$dir/$service"
     cp "$here/data/$timer" "$dir/$timer.tmp"
     mv "$dir/$timer.tmp" "$dir/$timer"
-    echo "Installed $dir/$timer and $dir/$service (running $binary --say-time)."
+    echo "Installed $dir/$timer and $dir/$service (running $binary --chime)."
     if manager_reachable; then
       systemctl --user daemon-reload
       systemctl --user enable --now "$timer"

@@ -25,7 +25,7 @@ test=(
   libgtest-dev xvfb xauth x11-utils pulseaudio pulseaudio-utils faketime xdotool imagemagick
   sway foot wtype grim weston
   openbox xfwm4 mutter i3-wm icewm xwayland xterm dbus-daemon libglib2.0-bin dconf-gsettings-backend pipewire pipewire-bin wireplumber pipewire-pulse
-  at-spi2-core python3-pyatspi kwin-x11 python3-xlib
+  at-spi2-core python3-pyatspi kwin-x11 python3-xlib python3-gi gir1.2-glib-2.0
   sox desktop-file-utils dpkg-dev file locales
 )
 bench=(gnome-session-canberra libcanberra-gtk3-module strace)

@@ -33,6 +33,7 @@ TEST(CommandLineTest, EachOptionChoosesItsRun) {
       {{"-o", "x.wav", "--say-time"}, RunKind::kSayTime, "x.wav"},
       {{"-ox.wav"}, RunKind::kSayTime, "x.wav"},  // --output alone implies --say-time
       {{"--say"}, RunKind::kSayTime, ""},         // an unambiguous abbreviation
+      {{"--chime"}, RunKind::kSayTime, ""},       // (the chime's own line is checked below)
       {{"--help"}, RunKind::kHelp, ""},
       {{"--version"}, RunKind::kVersion, ""},
       {{"--setup", "--help", "--version"}, RunKind::kHelp, ""},
@@ -48,6 +49,12 @@ TEST(CommandLineTest, EachOptionChoosesItsRun) {
     EXPECT_EQ(line.autostart_on, c.autostart_on) << what;
     EXPECT_EQ(line.complaint, "") << what;
   }
+}
+
+TEST(CommandLineTest, OnlyTheChimeKeepsQuietWhenAsked) {
+  EXPECT_TRUE(Parse({"--chime"}).chime);
+  EXPECT_FALSE(Parse({"--say-time"}).chime);
+  EXPECT_FALSE(Parse({}).chime);
 }
 
 TEST(CommandLineTest, WhatIsNotUnderstoodIsOneLineAndTheRunGreets) {
@@ -80,6 +87,7 @@ TEST(CommandLineTest, WhatIsNotUnderstoodIsOneLineAndTheRunGreets) {
     EXPECT_EQ(line.complaint.rfind("morrowby: ", 0), 0u) << line.complaint;
     EXPECT_EQ(line.complaint.find('\n'), std::string::npos) << line.complaint;
   }
+  EXPECT_FALSE(Parse({"--chime", "--setup"}).chime);
   // --help still answers, and the complaint is kept for stderr.
   const CommandLine help = Parse({"--frobnicate", "--help"});
   EXPECT_EQ(help.kind, RunKind::kHelp);

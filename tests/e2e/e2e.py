@@ -16,6 +16,7 @@ import sys
 import time
 
 import e2e_announce  # noqa: F401 (each of these registers its cases)
+import e2e_desktop  # noqa: F401
 import e2e_faults  # noqa: F401
 import e2e_setup  # noqa: F401
 from harness import (Failure, Skip, StreamWatch, case, check, expect_stopped, register_window_cases,

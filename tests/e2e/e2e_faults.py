@@ -47,6 +47,8 @@ def list_in_missing_folder(suite):
     suite.expect_windowed_end(result)
     suite.expect_silence(result)
     check(not os.path.exists(os.path.dirname(missing)), 'the run made the missing folder')
+    check(missing + ': No such file or directory' in result.stderr,
+          'the list that cannot be read is not named on stderr', result)
 
 
 @case('list file on a full disk in serial mode: the song plays, the file stays whole')

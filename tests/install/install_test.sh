@@ -45,7 +45,7 @@ check "menu entry and its actions are named in German and French" bash -c \
   "grep -qx 'Name\[de\]=Morrowby einrichten' '$menu' && grep -qx 'Name\[fr\]=Configurer Morrowby' '$menu' &&
    grep -A5 -x '\[Desktop Action say-time\]' '$menu' | grep -qx 'Name\[de\]=Uhrzeit ansagen'"
 check "the installed chime runs the installed program by its full path" \
-  grep -qx 'ExecStart=/usr/bin/morrowby --say-time' "$root/usr/lib/systemd/user/morrowby-chime.service"
+  grep -qx 'ExecStart=/usr/bin/morrowby --chime' "$root/usr/lib/systemd/user/morrowby-chime.service"
 check "manual page has its sections" grep -q '^\.SH FILES' "$root/usr/share/man/man1/morrowby.1"
 icons=$root/usr/share/icons/hicolor
 for size in 16 22 24 32 48 64 128 256; do
@@ -69,7 +69,7 @@ units=$scratch/units
 no_manager=(env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$scratch/no-runtime")
 check "chime installs a timer and a service running the installed program" bash -c \
   "${no_manager[*]} '$source/tools/chime.sh' install '$units' '$root/usr/bin/morrowby' '$build/morrowby' &&
-   grep -qx 'ExecStart=$root/usr/bin/morrowby --say-time' '$units/morrowby-chime.service' &&
+   grep -qx 'ExecStart=$root/usr/bin/morrowby --chime' '$units/morrowby-chime.service' &&
    grep -qx 'OnCalendar=hourly' '$units/morrowby-chime.timer' &&
    test '$units/timers.target.wants/morrowby-chime.timer' -ef '$units/morrowby-chime.timer'"
 if command -v systemd-analyze >/dev/null; then
