@@ -13,6 +13,7 @@
 #include "store/atomic_file.h"
 #include "store/paths.h"
 #include "store/settings_text.h"
+#include "store/user_faults.h"
 #include "store/translation.h"
 
 namespace morrowby {
@@ -86,6 +87,8 @@ bool WriteSetting(const std::string& key, const std::string& value, std::string*
     if (reason != nullptr) *reason = why;
     std::fprintf(stderr, Tr("morrowby: cannot store %s in %s: %s\n"), key.c_str(),
                  SettingsFilePath().c_str(), why.c_str());
+    NoteUserFault({Tr("Morrowby cannot save its settings"),
+                   TrFormat("%s: %s.", SettingsFilePath().c_str(), why.c_str())});
     return false;
   };
   if (value.find_first_of(std::string("\r\n\0", 3)) != std::string::npos ||

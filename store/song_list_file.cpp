@@ -99,6 +99,11 @@ FileResult SaveLocked(const ListFileLock& lock, SaveOrigin origin) {
   if (!result.ok)
     std::fprintf(stderr, Tr("morrowby: cannot save the song list to %s: %s\n"),
                  CurrentListPath.c_str(), result.reason.c_str());
+  // The run's own save (a serial turn) has nobody to ask; the user is told at the end.
+  if (!result.ok && origin == SaveOrigin::kRun)
+    NoteUserFault({Tr("Morrowby cannot save its song list"),
+                   TrFormat("%s: %s. The turn of this log-in is not kept, so the next one plays "
+                            "the same song.", CurrentListPath.c_str(), result.reason.c_str())});
   return result;
 }
 
