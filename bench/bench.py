@@ -38,6 +38,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tests', 'e2e'))
 
+from busy_login import busy_login_rows  # noqa: E402
 from clip_alignment import AlignmentError, Clips, align  # noqa: E402
 from morrowby_run import Config, Driver, RunResult, Session  # noqa: E402
 from recording import RATE, SILENCE_LEVEL, Recorder  # noqa: E402
@@ -278,16 +279,21 @@ class Bench:
             time.sleep(0.02)
         return last_cpu - first_cpu, last_at - first_at
 
-    def button_after_sound(self):
-        """Seconds from the last sample heard at the sink to the launch button on
-        screen, in one song-mode run; None when either was not seen."""
+    def session_run(self, config, **options):
+        """One greeting on `config` on this bench's sound server, ended with Escape at
+        the launch window."""
         session = Session(self.binary, self.servers, self.recorder)
         on_pipewire = {}
         if self.pipewire:  # its folders, and no PulseAudio server but its own
             on_pipewire = {k: self.env().get(k) for k in (
                 'XDG_RUNTIME_DIR', 'PIPEWIRE_RUNTIME_DIR', 'PULSE_RUNTIME_PATH',
                 'DBUS_SESSION_BUS_ADDRESS', 'PULSE_SERVER')}
-        result = session.run(self.config, leave=True, **on_pipewire)
+        return session.run(config, leave=True, **dict(options, **on_pipewire))
+
+    def button_after_sound(self):
+        """Seconds from the last sample heard at the sink to the launch button on
+        screen, in one song-mode run; None when either was not seen."""
+        result = self.session_run(self.config)
         if result.launch_seen is None or result.sound.silent:
             return None
         last = result.sound.spans[-1]
@@ -307,8 +313,7 @@ class Bench:
         config.write_list([], mode=3)
         config.write_settings('[Morrowby]\nCurFile=%s\nDateLine=%s\n' % (
             config.list_path, ANNOUNCED[1]))
-        session = Session(self.binary, self.servers, self.recorder)
-        result = session.run(config, fake_time=ANNOUNCED[0], leave=True)
+        result = self.session_run(config, fake_time=ANNOUNCED[0])
         heard = align(result.sound.samples, spoken_clips(parse_moment(ANNOUNCED[0]), ANNOUNCED[1]),
                       self.clips)
         return [inserted / spanned for _, inserted, spanned in heard.junctions], heard.ratio
@@ -409,6 +414,12 @@ def announcement_lines(bench, runs):
             % ', '.join('%.5f' % ratio for _, ratio in figures)]
 
 
+def print_table(header, rows):
+    widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
+    for row in [header] + rows:
+        print('  '.join(cell.ljust(w) for cell, w in zip(row, widths)).rstrip())
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument('--root', required=True)
@@ -418,10 +429,15 @@ def main():
     parser.add_argument('--wm', default='openbox', help="window manager, or 'none'")
     parser.add_argument('--no-announcement', action='store_true',
                         help='skip the announcement (a program built with other clips)')
+    parser.add_argument('--busy', default='40,20', metavar='ANNOUNCEMENTS,SONGS',
+                        help='runs of each on the busy log-in; 0,0 skips it')
+    parser.add_argument('--busy-only', action='store_true',
+                        help='only the busy log-in rows')
     parser.add_argument('binary')
     args = parser.parse_args()
+    busy = [int(n) for n in args.busy.split(',')]
     wm = None if args.wm == 'none' else args.wm
-    needed = ['Xvfb', 'pulseaudio', 'parec', 'pacat', 'paplay', 'xdotool']
+    needed = ['Xvfb', 'pulseaudio', 'parec', 'pacat', 'paplay', 'xdotool', 'faketime']
     if 'pipewire' in args.servers:
         needed += ['pipewire', 'wireplumber', 'pw-cli', 'wpctl', 'dbus-daemon']
     if wm:
@@ -432,25 +448,31 @@ def main():
         return 1
     for sound in args.servers.split(','):
         bench = Bench(os.path.join(args.root, sound), os.path.abspath(args.binary), sound, wm)
+        rows, spoken, busy_rows = [], [], []
         try:
-            calibration = bench.calibrate()
-            rows = measure(bench, args.runs)
-            spoken = announcement_lines(bench, min(args.runs, 3)) \
-                if sound == 'pulseaudio' and not args.no_announcement else []
+            if not args.busy_only:
+                calibration = bench.calibrate()
+                rows = measure(bench, args.runs)
+                spoken = announcement_lines(bench, min(args.runs, 3)) \
+                    if sound == 'pulseaudio' and not args.no_announcement else []
+            if any(busy) and not args.no_announcement:
+                busy_rows = busy_login_rows(bench, ANNOUNCED[0], ANNOUNCED[1], *busy)
         finally:
             bench.stop()
         print('\n== %s, window manager %s, Xvfb -noreset' % (
             'PipeWire (with pipewire-pulse)' if sound == 'pipewire' else 'PulseAudio', wm or 'none'))
-        print('%d interleaved rounds of a 1 s 44.1 kHz mono WAV; medians (range); calibration '
-              '%.1f ms (%s) taken off' % (args.runs, 1000 * bench.offset,
-                                          ', '.join('%.1f' % (1000 * d) for d in calibration)))
-        header = ('', 'start to first sample', 'to canberra', 'to paplay', 'peak RSS',
-                  'peak private', 'CPU (user+sys)')
-        widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
-        for row in [header] + rows:
-            print('  '.join(cell.ljust(w) for cell, w in zip(row, widths)).rstrip())
+        if rows:
+            print('%d interleaved rounds of a 1 s 44.1 kHz mono WAV; medians (range); '
+                  'calibration %.1f ms (%s) taken off' % (
+                      args.runs, 1000 * bench.offset,
+                      ', '.join('%.1f' % (1000 * d) for d in calibration)))
+            print_table(('', 'start to first sample', 'to canberra', 'to paplay', 'peak RSS',
+                         'peak private', 'CPU (user+sys)'), rows)
         if spoken:
             print('\n'.join(spoken))
+        if busy_rows:
+            print_table(('busy log-in: 2 busy loops per CPU, a synced disk writer', 'player',
+                         'runs with a dropout', 'worst inserted silence'), busy_rows)
         sys.stdout.flush()
     return 0
 
