@@ -5,6 +5,7 @@
 // (app/hand_over.h). The exit status is 0 on every path but an --output file that
 // cannot be written: a greeter that fails must not disturb the log-in.
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -15,9 +16,22 @@
 #include "app/stop_signals.h"
 #include "app/windows_launcher.h"
 #include "sound/device_sound_service.h"
+#include "sound/sdl_audio_output.h"
 #include "store/translation.h"
 
 using morrowby::Tr;
+
+namespace {
+
+// The run's end. A connect to a sound server that never answered is still waiting on a
+// thread of its own; the process ends without running exit handlers under it.
+int Finish(int status) {
+  if (!morrowby::AudioOutput::OpenAbandoned()) return status;
+  std::fflush(nullptr);
+  _exit(status);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   morrowby::UseUserLanguage();
@@ -27,7 +41,7 @@ int main(int argc, char** argv) {
   // --help, --version and --say-time are answered here, and nothing more is started.
   const morrowby::CommandLine command = morrowby::ParseCommandLine(argc, argv);
   int status = 0;
-  if (morrowby::RunOnDemand(command, &status)) return status;
+  if (morrowby::RunOnDemand(command, &status)) return Finish(status);
   const bool setup_at_once = command.kind == morrowby::RunKind::kSetup;
 
   morrowby::WindowsLauncher windows;
@@ -45,5 +59,5 @@ int main(int argc, char** argv) {
   // After the sound, while the button waits: what went wrong, told once.
   if (!setup_at_once) morrowby::ShowFaultsOnce(morrowby::TakeUserFaults());
   windows.WaitForEnd();
-  return 0;
+  return Finish(0);
 }

@@ -1,20 +1,32 @@
-// Device control on SDL2: the server search with its retry, the converter
-// (SDL_AudioStream) into a lock-free ring, and the callback that only copies from the
-// ring and pads with silence.
+// Device control on SDL2: the server search with its retry and its time limit, the
+// converter (SDL_AudioStream) into a lock-free ring, and the callback that only copies
+// from the ring and pads with silence.
+//
+// On a saturated machine (every autostart program starting at log-in) two things ran
+// the sound dry: SDL asks the server to hold only one device buffer, and the device
+// started while the ring held two, so that a writer or a device thread held up a
+// moment longer left a gap. So the server is asked to hold a quarter of a second, and
+// the device starts with the ring full.
 #include "sound/sdl_audio_output.h"
 
 #include <SDL.h>
 #include <dlfcn.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -31,12 +43,20 @@ using std::chrono::milliseconds;
 
 constexpr int kDeviceRate = 48000;
 constexpr int kDeviceChannels = 2;
-constexpr Uint16 kDeviceFrames = 2048;  // about 43 ms: rides out a busy moment at log-in
+constexpr Uint16 kDeviceFrames = 2048;  // about 43 ms per callback
+// What the sound server holds of the stream (its target length), in milliseconds:
+// SDL's device thread or the server itself may be held up that long. SDL would ask
+// for one device buffer; PulseAudio's client library (pipewire-pulse's too) takes
+// this from the environment instead.
+constexpr int kServerBufferMs = 250;
+// Callbacks after the ring has run empty until the last sample has been heard: the
+// server's buffer, the one device buffer that SDL may write beyond it, and two more.
+constexpr unsigned kDrainCallbacks =
+    (kServerBufferMs * kDeviceRate / 1000 + kDeviceFrames - 1) / kDeviceFrames + 3;
 // About 680 ms of stereo at 48 kHz: the decoding thread may be starved that long on
 // a busy log-in before the device runs dry.
 constexpr std::size_t kRingSamples = 1 << 16;
-// The device starts once two of its buffers wait: its first callbacks fill the
-// server's whole buffer at once and must find enough.
+// The search for the device starts once two of its buffers wait.
 constexpr std::size_t kStartSamples = 2 * kDeviceFrames * kDeviceChannels;
 constexpr int kOpenDeadlineSeconds = 10;
 constexpr auto kOpenDeadline = std::chrono::seconds(kOpenDeadlineSeconds);
@@ -79,19 +99,136 @@ void SilenceAlsaErrors() {
     set(&QuietAlsa);
 }
 
-// How the sound server shows the program's stream: its name and icon, and the role
-// "event", so that the desktop's system-sound volume and do-not-disturb rules apply.
+// How the sound server buffers and shows the program's stream: kServerBufferMs, its
+// name and icon, and the role "event", so that the desktop's system-sound volume and
+// do-not-disturb rules apply.
 // SDL's PulseAudio driver takes neither icon nor role from hints, and its PipeWire
 // driver no icon; the two client libraries (PulseAudio's also reaches PipeWire,
 // through pipewire-pulse) read them from the environment, where a user's own values
 // stay. Set while no other thread runs: the device is made at start-up.
 void DescribeProgramToServer() {
+  setenv("PULSE_LATENCY_MSEC", std::to_string(kServerBufferMs).c_str(), 0);
   setenv("PULSE_PROP_application.icon_name", "morrowby", 0);
   setenv("PULSE_PROP_media.role", "event", 0);
   setenv("PIPEWIRE_PROPS", "{ application.icon-name = \"morrowby\" }", 0);
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Morrowby");
   SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "event");
 }
+
+// The search for a device runs on a thread of its own, and the writer goes on filling
+// the ring meanwhile, so that the device starts with the ring full. SDL's connect to a
+// sound server also has no time limit: a server that is stopped, or that accepts and
+// never answers, would hold its caller for ever. The writer waits for the search only
+// where it must, looking at the stop request and the deadline, and past them leaves
+// it behind. A search left behind closes what it opens, should the server answer
+// after all; the process then never uses SDL's audio again and ends without waiting
+// for it (AudioOutput::OpenAbandoned).
+std::atomic<bool> open_abandoned{false};
+
+class DeviceSearch {
+ public:
+  // Starts the search over `drivers` (SDL's names), round after round until `deadline`.
+  static std::shared_ptr<DeviceSearch> Start(std::vector<std::string> drivers,
+                                             const SDL_AudioSpec& want,
+                                             Clock::time_point deadline) {
+    auto search = std::make_shared<DeviceSearch>(std::move(drivers), want, deadline);
+    // Neither the search nor SDL's device thread, which it starts, takes a signal: the
+    // stop signals wake the thread that waits (app/stop_signals.h).
+    sigset_t all, before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &before);
+    try {
+      std::thread(&DeviceSearch::Run, search).detach();
+    } catch (const std::system_error&) {
+      search->Run();  // no thread to spare: the search without its bound
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return search;
+  }
+
+  DeviceSearch(std::vector<std::string> drivers, const SDL_AudioSpec& want,
+               Clock::time_point deadline)
+      : drivers_(std::move(drivers)), want_(want), deadline_(deadline) {}
+
+  // The device found (paused; the caller owns it from now on), or 0 once the search
+  // failed, a stop was requested or the deadline passed.
+  SDL_AudioDeviceID Wait() {
+    std::unique_lock<std::mutex> hold(lock_);
+    while (!ended_) {
+      if (StopRequested() || Clock::now() >= deadline_) {
+        LeaveBehind();
+        return 0;
+      }
+      changed_.wait_for(hold, kStopPoll);
+    }
+    const SDL_AudioDeviceID device = device_;
+    device_ = 0;
+    return device;
+  }
+
+  // Gives the search up; returns a device it found that nobody took, for the caller
+  // to close.
+  SDL_AudioDeviceID Abandon() {
+    const std::lock_guard<std::mutex> hold(lock_);
+    if (!ended_) LeaveBehind();
+    const SDL_AudioDeviceID device = device_;
+    device_ = 0;
+    return device;
+  }
+
+ private:
+  void LeaveBehind() {
+    abandoned_ = true;
+    open_abandoned.store(true, std::memory_order_relaxed);
+    changed_.notify_all();
+  }
+
+  void Run() {
+    SilenceAlsaErrors();
+    for (;;) {
+      for (const std::string& driver : drivers_) {
+        const SDL_AudioDeviceID device = TryDriver(driver);
+        const std::lock_guard<std::mutex> hold(lock_);
+        if (abandoned_) {
+          if (device != 0) SDL_CloseAudioDevice(device), SDL_QuitSubSystem(SDL_INIT_AUDIO);
+          return;
+        }
+        if (device != 0) return End(device);
+      }
+      std::unique_lock<std::mutex> hold(lock_);
+      if (Clock::now() >= deadline_) return End(0);
+      changed_.wait_until(hold, std::min(Clock::now() + kRetryPause, deadline_),
+                          [this] { return abandoned_; });
+      if (abandoned_) return;
+    }
+  }
+
+  void End(SDL_AudioDeviceID device) {
+    device_ = device;
+    ended_ = true;
+    changed_.notify_all();
+  }
+
+  SDL_AudioDeviceID TryDriver(const std::string& driver) {
+    SDL_SetHint(SDL_HINT_AUDIODRIVER, driver.c_str());
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
+    // No changes allowed: SDL converts to what the hardware takes, and the samples
+    // already queued are in this format.
+    SDL_AudioSpec want = want_;
+    const SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    if (device == 0) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return device;
+  }
+
+  const std::vector<std::string> drivers_;
+  const SDL_AudioSpec want_;
+  const Clock::time_point deadline_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  bool ended_ = false;      // the search is over: device_ is what it found
+  bool abandoned_ = false;  // nobody waits for it any more
+  SDL_AudioDeviceID device_ = 0;
+};
 
 }  // namespace
 
@@ -104,7 +241,9 @@ class AudioOutput::Device {
     if (gave_up_) return false;
     if (stream_ == nullptr || fmt != stream_format_) {
       FlushConverter();
-      if (gave_up_) return false;
+      // Converters are made only while no search runs: SDL's audio start-up sets what
+      // a new converter reads. (Every request ends by starting the device.)
+      if (gave_up_ || (search_ != nullptr && !Play())) return false;
       stream_ = SDL_NewAudioStream(SdlFormat(fmt.type), static_cast<Uint8>(fmt.channels),
                                    fmt.rate, AUDIO_S16SYS, kDeviceChannels, kDeviceRate);
       if (stream_ == nullptr) return false;
@@ -123,14 +262,14 @@ class AudioOutput::Device {
   }
 
   void EndRequest() {
-    if (device_ == 0 && ring_.Queued() > 0) OpenDevice();
+    if (!playing_ && ring_.Queued() > 0) Play();
   }
 
   void Drain() {
     if (gave_up_) return;
     FlushConverter();
     EndRequest();
-    if (device_ != 0) WaitUntilPlayed();
+    if (playing_) WaitUntilPlayed();
   }
 
   bool Usable() const { return !gave_up_; }
@@ -140,36 +279,19 @@ class AudioOutput::Device {
   void WhenOpened(std::function<void()> callback) { when_opened_ = std::move(callback); }
 
  private:
-  // Opens the device that plays: each driver in turn, round after round until the
-  // deadline, since at log-in the sound server may come up after the program.
-  bool OpenDevice() {
-    if (device_ != 0) return true;
-    if (gave_up_) return false;
+  // Starts the search for the device that plays: each driver in turn (or only the one
+  // SDL_AUDIODRIVER names), round after round until the deadline, since at log-in the
+  // sound server may come up after the program.
+  void StartSearch() {
+    if (search_ || gave_up_) return;
     // The programs answer SIGTERM and SIGINT themselves (app/stop_signals.h).
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    const char* chosen = std::getenv("SDL_AUDIODRIVER");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, stream_name_.c_str());
-    for (;;) {
-      if (StopRequested()) return Stop();
-      if (chosen != nullptr && *chosen != '\0') {
-        if (TryDriver({chosen, chosen})) return true;
-      } else {
-        for (const Driver& d : kDrivers)
-          if (TryDriver(d)) return true;
-      }
-      if (Clock::now() >= open_deadline_) {
-        GiveUp(chosen != nullptr && *chosen != '\0' ? chosen : AllDriverNames().c_str());
-        return false;
-      }
-      for (auto pause = Clock::now() + kRetryPause; Clock::now() < pause && !StopRequested();)
-        std::this_thread::sleep_for(kStopPoll);
-    }
-  }
-
-  bool TryDriver(const Driver& driver) {
-    if (!alsa_quieted_) SilenceAlsaErrors(), alsa_quieted_ = true;
-    SDL_SetHint(SDL_HINT_AUDIODRIVER, driver.sdl_name);
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    std::vector<std::string> drivers;
+    if (const char* chosen = ChosenDriver())
+      drivers.push_back(chosen);
+    else
+      for (const Driver& d : kDrivers) drivers.push_back(d.sdl_name);
     SDL_AudioSpec want{};
     want.freq = kDeviceRate;
     want.format = AUDIO_S16SYS;
@@ -177,17 +299,31 @@ class AudioOutput::Device {
     want.samples = kDeviceFrames;
     want.callback = &Device::Callback;
     want.userdata = this;
-    // No changes allowed: SDL converts to what the hardware takes, and the samples
-    // already queued are in this format.
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
+    search_ = DeviceSearch::Start(std::move(drivers), want, open_deadline_);
+  }
+
+  // Starts the device playing what the ring holds, waiting for the search if need be.
+  bool Play() {
+    if (playing_) return true;
+    if (gave_up_) return false;
+    StartSearch();
+    device_ = search_->Wait();
     if (device_ == 0) {
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      if (StopRequested()) return Stop();
+      const char* chosen = ChosenDriver();
+      GiveUp(chosen != nullptr ? std::string(chosen) : AllDriverNames());
       return false;
     }
     audio_up_ = true;
     SDL_PauseAudioDevice(device_, 0);
+    playing_ = true;
     Settled();
     return true;
+  }
+
+  static const char* ChosenDriver() {
+    const char* chosen = std::getenv("SDL_AUDIODRIVER");
+    return chosen != nullptr && *chosen != '\0' ? chosen : nullptr;
   }
 
   static std::string AllDriverNames() {
@@ -196,9 +332,9 @@ class AudioOutput::Device {
     return names;
   }
 
-  void GiveUp(const char* tried) {
+  void GiveUp(const std::string& tried) {
     std::fprintf(stderr, Tr("morrowby: no sound server answered within %d s (%s); staying silent\n"),
-                 kOpenDeadlineSeconds, tried);
+                 kOpenDeadlineSeconds, tried.c_str());
     gave_up_ = true;
     NoteUserFault({Tr("Morrowby heard no sound server"),
                    TrFormat("No sound server answered within %d s (%s), so Morrowby stayed silent.",
@@ -225,6 +361,12 @@ class AudioOutput::Device {
 
   void Close() {
     if (stream_ != nullptr) SDL_FreeAudioStream(stream_), stream_ = nullptr;
+    if (search_ != nullptr && device_ == 0) {
+      device_ = search_->Abandon();
+      audio_up_ = device_ != 0;
+    }
+    search_ = nullptr;
+    playing_ = false;
     if (device_ != 0) SDL_CloseAudioDevice(device_), device_ = 0;
     if (audio_up_) SDL_QuitSubSystem(SDL_INIT_AUDIO), audio_up_ = false;
   }
@@ -272,7 +414,8 @@ class AudioOutput::Device {
     }
   }
 
-  // Pushes samples into the ring, sleeping while it is full.
+  // Pushes samples into the ring, sleeping while it is full. The device is searched for
+  // once a few buffers wait, and starts when the ring is full.
   bool Queue(const int16_t* samples, std::size_t count) {
     auto last_progress = Clock::now();
     std::size_t last_read = ring_.ReadCount();
@@ -280,9 +423,13 @@ class AudioOutput::Device {
       const std::size_t pushed = ring_.Push(samples, count);
       samples += pushed;
       count -= pushed;
-      if (device_ == 0 && ring_.Queued() >= kStartSamples && !OpenDevice()) return false;
+      if (search_ == nullptr && ring_.Queued() >= kStartSamples) StartSearch();
       if (count == 0) break;
-      if (device_ == 0 && !OpenDevice()) return false;
+      if (!playing_) {
+        if (!Play()) return false;
+        last_progress = Clock::now();
+        continue;
+      }
       if (!WaitForProgress(&last_progress, &last_read)) return false;
     }
     return true;
@@ -293,8 +440,9 @@ class AudioOutput::Device {
     std::size_t last_read = ring_.ReadCount();
     while (ring_.Queued() > 0)
       if (!WaitForProgress(&last_progress, &last_read)) return;
-    // Two more callbacks: the last samples are then with the driver.
-    const unsigned target = callbacks_.load(std::memory_order_acquire) + 2;
+    // The last samples are heard once the callbacks have handed over as much silence
+    // as the server holds.
+    const unsigned target = callbacks_.load(std::memory_order_acquire) + kDrainCallbacks;
     const auto deadline = Clock::now() + kStallLimit;
     while (callbacks_.load(std::memory_order_acquire) < target && Clock::now() < deadline &&
            SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_PLAYING && !StopRequested())
@@ -325,8 +473,9 @@ class AudioOutput::Device {
   const Clock::time_point open_deadline_;
   std::string stream_name_ = "Morrowby";
   std::function<void()> when_opened_;
-  bool alsa_quieted_ = false;
+  std::shared_ptr<DeviceSearch> search_;  // once started
   bool audio_up_ = false;
+  bool playing_ = false;
   bool gave_up_ = false;
   SDL_AudioDeviceID device_ = 0;
   SDL_AudioStream* stream_ = nullptr;
@@ -338,6 +487,7 @@ class AudioOutput::Device {
 };
 
 AudioOutput::AudioOutput() : device_(std::make_unique<Device>()) {}
+bool AudioOutput::OpenAbandoned() { return open_abandoned.load(std::memory_order_relaxed); }
 AudioOutput::~AudioOutput() = default;
 
 bool AudioOutput::Write(const PcmFormat& format, const void* data, std::size_t bytes) {
