@@ -6,8 +6,10 @@ import os
 import subprocess
 import wave
 
+from busy_load import BusyLoad
 from clip_alignment import CLIP_RATE, Clips
 from harness import StreamWatch, check, case, expect_files_kept, kept_files
+from sound_files import write_tone
 from spoken_date import OPENER, OPENERS, PAUSE, PAUSE_MS, parse_moment, spoken_clips
 
 
@@ -40,6 +42,25 @@ def whole_sentence(suite):
         result = announce(suite, moment, date_line, [stream])
         report(suite.expect_announcement(result, moment, date_line))
         stream.expect('Date and time', result)
+
+
+@case('on a saturated machine (two busy loops per processor, a synced disk writer) the '
+      'announcement and a song play with no silence inserted')
+def busy_machine(suite):
+    # What is counted is dropouts, not times: a stream that runs dry inserts silence.
+    song = os.path.join(suite.songs, 'four-seconds.wav')
+    write_tone(song, 440, seconds=4)
+    sung = suite.config()
+    sung.write_list([song])
+    moment, date_line = '2025-01-06 18:15:00', 'yyyyyyyyyyy'
+    with BusyLoad(suite.root, suite.servers.track, seconds=600):
+        for run in range(3):
+            report(suite.expect_announcement(announce(suite, moment, date_line), moment, date_line))
+            result = suite.run(sung, leave=True)
+            suite.expect_windowed_end(result)
+            gaps = result.sound.dropouts()
+            check(not result.sound.silent and not gaps, 'run %d: the song broke up: silent gaps of '
+                  '%s ms' % (run, ', '.join('%.1f' % (1000 * g) for g in gaps)), result)
 
 
 @case('announcement of the time alone: twelve thirty AM, oh nine ten')

@@ -2,16 +2,23 @@
 write, a full disk, list files of any size, settings files written by other hands.
 Every run must end with status 0 after its launch window, and leave the user's files
 as they were unless the run has a reason to write them."""
+import array
 import os
 import random
+import signal
 import stat
 import struct
 import subprocess
 import time
 
 from harness import Skip, case, check, expect_files_kept, ini_entries, kept_files
-from morrowby_run import LIST_BYTES, Config, serial_position, song_list_image
+from morrowby_run import LIST_BYTES, Config, Session, serial_position, song_list_image
 from private_mounts import MountsUnavailable, PrivateMounts
+from servers import wait_until
+
+OPEN_WAIT = 10  # seconds the program waits for a sound server
+GAVE_UP = 'morrowby: no sound server answered within 10 s (PulseAudio, PipeWire, ALSA); ' \
+          'staying silent'
 
 
 def private_mounts(suite):
@@ -409,3 +416,69 @@ def long_file_names(suite):
             check(os.path.getsize(path) > 44, 'a %d-byte name: no sound in the file' % length)
     left = [n for n in os.listdir(config.folder) if os.path.isfile(os.path.join(config.folder, n))]
     check(len(left) == 3, 'the folder holds %r' % left)
+
+
+class NothingRecorded:
+    """Stands for the recorder while the sound server is stopped, when nothing can be
+    recorded."""
+
+    def position(self):
+        return 0
+
+    def settle(self):
+        return 0
+
+    def read(self, start, end):
+        return array.array('h')
+
+
+def note_give_up(path, notes):
+    """An action: notes when the give-up line reaches the stderr file at `path`."""
+    def watch(driver):
+        def said():
+            with open(path) as f:
+                return 'no sound server' in f.read() or driver.proc.poll() is not None
+        wait_until(said, OPEN_WAIT + 20, 0.05)
+        notes['gave up'] = driver.elapsed()
+    return watch
+
+
+def sigterm_after(seconds, notes):
+    def stop(driver):
+        wait_until(lambda: driver.elapsed() > seconds or driver.proc.poll() is not None, 10)
+        notes['sent'] = driver.elapsed()
+        os.kill(driver.proc.pid, signal.SIGTERM)
+    return stop
+
+
+@case('a stopped sound server (SIGSTOP): the greeting and --say-time give up within the wait '
+      'and a second, in one line, the button shows, status 0; SIGTERM in the wait ends them at once')
+def stopped_sound_server(suite):
+    config = suite.config()
+    config.write_list(suite.tones[:1])
+    config.write_settings('[Morrowby]\nCurFile=%s\nDateLine=yyyyyyyyyyy\n' % config.list_path)
+    session = Session(suite.session.binary, suite.servers, NothingRecorded())
+    notes = {}
+    with suite.servers.sound_server_stopped():
+        waited = session.run(config, leave=True, actions=[
+            note_give_up(os.path.join(suite.root, 'stderr.txt'), notes)])
+        stopped = session.run(config, actions=[sigterm_after(2, notes)])
+        said = session.run(config, args=['--say-time'])
+        said_notes = dict(sent=None)
+        told = session.run(config, args=['--say-time'], actions=[sigterm_after(2, said_notes)])
+    suite.expect_windowed_end(waited)
+    check(waited.stderr.strip() == GAVE_UP, 'not the one line of giving up', waited)
+    check(notes.get('gave up', 99) < OPEN_WAIT + 1, 'the greeting gave up after %.1f s'
+          % notes.get('gave up', 99), waited)
+    for what, result, sent in (('the greeting', stopped, notes['sent']),
+                               ('--say-time', told, said_notes['sent'])):
+        check(result.status == 0 and result.ended is not None and result.ended - sent < 0.5,
+              '%s went on %s s after SIGTERM' % (what, result.ended and round(result.ended - sent, 2)),
+              result)
+        check(result.launch_seen is None and not result.stderr.strip(),
+              '%s said or showed something after SIGTERM' % what, result)
+    check(said.status == 0 and said.ended is not None and said.ended < OPEN_WAIT + 1 and
+          said.stderr.strip() == GAVE_UP, '--say-time did not give up in one line in time', said)
+    print('    (gave up after %.1f s; --say-time after %.1f s; ended %.0f and %.0f ms after SIGTERM)'
+          % (notes['gave up'], said.ended, 1000 * (stopped.ended - notes['sent']),
+             1000 * (told.ended - said_notes['sent'])))

@@ -2,9 +2,11 @@
 ("greet"), both living in one scratch folder, and on the X server, when asked, one of
 the window managers users log in to. Every process started here is listed in
 <root>/pids, so the calling shell script can end them even if this driver dies."""
+import contextlib
 import glob
 import os
 import shutil
+import signal
 import subprocess
 import time
 
@@ -137,6 +139,16 @@ class Servers:
         if not up:
             raise RuntimeError('PulseAudio did not start; see ' + self.root + '/pulse.log')
         subprocess.run(['pactl', 'set-default-sink', 'greet'], env=self.env(), check=True)
+
+    @contextlib.contextmanager
+    def sound_server_stopped(self):
+        """The PulseAudio server stopped (SIGSTOP) for the `with` block: its socket
+        still accepts connections, and nothing answers on them."""
+        os.kill(self._pulse_pid, signal.SIGSTOP)
+        try:
+            yield
+        finally:
+            os.kill(self._pulse_pid, signal.SIGCONT)
 
     def use_window_manager(self, name):
         """Runs window manager `name` (None: none) on the X server, ending any other
