@@ -3,10 +3,10 @@
 // from the ring and pads with silence.
 //
 // On a saturated machine (every autostart program starting at log-in) two things ran
-// the sound dry: SDL asks the server to hold only one device buffer, and the device
-// started while the ring held two, so that a writer or a device thread held up a
-// moment longer left a gap. So the server is asked to hold a quarter of a second, and
-// the device starts with the ring full.
+// the sound dry: the server held only one short device buffer (SDL asks for one), and
+// the device started while the ring held two, so that a device thread or a writer held
+// up a moment longer left a gap. So the device buffer is long, and the ring fills
+// while the device is being opened.
 #include "sound/sdl_audio_output.h"
 
 #include <SDL.h>
@@ -43,21 +43,27 @@ using std::chrono::milliseconds;
 
 constexpr int kDeviceRate = 48000;
 constexpr int kDeviceChannels = 2;
-constexpr Uint16 kDeviceFrames = 2048;  // about 43 ms per callback
-// What the sound server holds of the stream (its target length), in milliseconds:
-// SDL's device thread or the server itself may be held up that long. SDL would ask
-// for one device buffer; PulseAudio's client library (pipewire-pulse's too) takes
-// this from the environment instead.
-constexpr int kServerBufferMs = 250;
-// Callbacks after the ring has run empty until the last sample has been heard: the
-// server's buffer, the one device buffer that SDL may write beyond it, and two more.
-constexpr unsigned kDrainCallbacks =
-    (kServerBufferMs * kDeviceRate / 1000 + kDeviceFrames - 1) / kDeviceFrames + 3;
+// About 171 ms per callback. SDL asks the sound server to hold one such buffer (its
+// target length); the server starts playing at the first write, since it waits for
+// half of that, and after each write SDL's device thread or the server may be held up
+// some 150 ms before the stream runs dry.
+constexpr Uint16 kDeviceFrames = 8192;
+// How long after the server has been handed the last sample it is heard: the server's
+// own latency, a fraction of its buffer.
+constexpr auto kHeardAfter = milliseconds(60);
+// Sooner than SDL's device thread comes round to write a buffer.
+constexpr auto kPromptStart = milliseconds(10);
+// The device starts once this much waits (two callbacks), or the output drains.
+constexpr std::size_t kReadySamples = 2 * kDeviceFrames * kDeviceChannels;
+
+// When the device was set playing, and whether it had been open, paused, before.
+struct StartOfPlay {
+  Clock::time_point at;
+  bool after_pause = false;
+};
 // About 680 ms of stereo at 48 kHz: the decoding thread may be starved that long on
 // a busy log-in before the device runs dry.
 constexpr std::size_t kRingSamples = 1 << 16;
-// The search for the device starts once two of its buffers wait.
-constexpr std::size_t kStartSamples = 2 * kDeviceFrames * kDeviceChannels;
 constexpr int kOpenDeadlineSeconds = 10;
 constexpr auto kOpenDeadline = std::chrono::seconds(kOpenDeadlineSeconds);
 constexpr auto kStallLimit = std::chrono::seconds(3);
@@ -99,15 +105,13 @@ void SilenceAlsaErrors() {
     set(&QuietAlsa);
 }
 
-// How the sound server buffers and shows the program's stream: kServerBufferMs, its
-// name and icon, and the role "event", so that the desktop's system-sound volume and
-// do-not-disturb rules apply.
+// How the sound server shows the program's stream: its name and icon, and the role
+// "event", so that the desktop's system-sound volume and do-not-disturb rules apply.
 // SDL's PulseAudio driver takes neither icon nor role from hints, and its PipeWire
 // driver no icon; the two client libraries (PulseAudio's also reaches PipeWire,
 // through pipewire-pulse) read them from the environment, where a user's own values
 // stay. Set while no other thread runs: the device is made at start-up.
 void DescribeProgramToServer() {
-  setenv("PULSE_LATENCY_MSEC", std::to_string(kServerBufferMs).c_str(), 0);
   setenv("PULSE_PROP_application.icon_name", "morrowby", 0);
   setenv("PULSE_PROP_media.role", "event", 0);
   setenv("PIPEWIRE_PROPS", "{ application.icon-name = \"morrowby\" }", 0);
@@ -116,7 +120,7 @@ void DescribeProgramToServer() {
 }
 
 // The search for a device runs on a thread of its own, and the writer goes on filling
-// the ring meanwhile, so that the device starts with the ring full. SDL's connect to a
+// the ring meanwhile, so that the device starts with plenty queued. SDL's connect to a
 // sound server also has no time limit: a server that is stopped, or that accepts and
 // never answers, would hold its caller for ever. The writer waits for the search only
 // where it must, looking at the stop request and the deadline, and past them leaves
@@ -150,8 +154,15 @@ class DeviceSearch {
                Clock::time_point deadline)
       : drivers_(std::move(drivers)), want_(want), deadline_(deadline) {}
 
-  // The device found (paused; the caller owns it from now on), or 0 once the search
-  // failed, a stop was requested or the deadline passed.
+  // The writer has queued enough: the device plays from now on, or from its opening.
+  void Ready() {
+    const std::lock_guard<std::mutex> hold(lock_);
+    ready_ = true;
+    if (device_ != 0 && !started_) Start();
+  }
+
+  // The device found (the caller owns it from now on), or 0 once the search failed, a
+  // stop was requested or the deadline passed.
   SDL_AudioDeviceID Wait() {
     std::unique_lock<std::mutex> hold(lock_);
     while (!ended_) {
@@ -161,9 +172,14 @@ class DeviceSearch {
       }
       changed_.wait_for(hold, kStopPoll);
     }
-    const SDL_AudioDeviceID device = device_;
-    device_ = 0;
-    return device;
+    taken_ = true;
+    return device_;
+  }
+
+  // After Ready and Wait.
+  StartOfPlay Started() {
+    const std::lock_guard<std::mutex> hold(lock_);
+    return start_;
   }
 
   // Gives the search up; returns a device it found that nobody took, for the caller
@@ -171,8 +187,8 @@ class DeviceSearch {
   SDL_AudioDeviceID Abandon() {
     const std::lock_guard<std::mutex> hold(lock_);
     if (!ended_) LeaveBehind();
-    const SDL_AudioDeviceID device = device_;
-    device_ = 0;
+    const SDL_AudioDeviceID device = taken_ ? 0 : device_;
+    taken_ = true;
     return device;
   }
 
@@ -193,7 +209,12 @@ class DeviceSearch {
           if (device != 0) SDL_CloseAudioDevice(device), SDL_QuitSubSystem(SDL_INIT_AUDIO);
           return;
         }
-        if (device != 0) return End(device);
+        if (device != 0) {
+          device_ = device;
+          opened_ = Clock::now();
+          if (ready_) Start();
+          return End(device);
+        }
       }
       std::unique_lock<std::mutex> hold(lock_);
       if (Clock::now() >= deadline_) return End(0);
@@ -201,6 +222,13 @@ class DeviceSearch {
                           [this] { return abandoned_; });
       if (abandoned_) return;
     }
+  }
+
+  void Start() {
+    SDL_PauseAudioDevice(device_, 0);
+    started_ = true;
+    start_.at = Clock::now();
+    start_.after_pause = start_.at - opened_ > kPromptStart;
   }
 
   void End(SDL_AudioDeviceID device) {
@@ -227,7 +255,12 @@ class DeviceSearch {
   std::condition_variable changed_;
   bool ended_ = false;      // the search is over: device_ is what it found
   bool abandoned_ = false;  // nobody waits for it any more
+  bool ready_ = false;      // the writer has queued enough
+  bool started_ = false;    // set playing
+  bool taken_ = false;      // the writer owns the device
   SDL_AudioDeviceID device_ = 0;
+  Clock::time_point opened_;
+  StartOfPlay start_;
 };
 
 }  // namespace
@@ -242,8 +275,8 @@ class AudioOutput::Device {
     if (stream_ == nullptr || fmt != stream_format_) {
       FlushConverter();
       // Converters are made only while no search runs: SDL's audio start-up sets what
-      // a new converter reads. (Every request ends by starting the device.)
-      if (gave_up_ || (search_ != nullptr && !Play())) return false;
+      // a new converter reads.
+      if (gave_up_ || (search_ != nullptr && !WaitForDevice())) return false;
       stream_ = SDL_NewAudioStream(SdlFormat(fmt.type), static_cast<Uint8>(fmt.channels),
                                    fmt.rate, AUDIO_S16SYS, kDeviceChannels, kDeviceRate);
       if (stream_ == nullptr) return false;
@@ -262,13 +295,13 @@ class AudioOutput::Device {
   }
 
   void EndRequest() {
-    if (!playing_ && ring_.Queued() > 0) Play();
+    if (!playing_ && ring_.Queued() >= kReadySamples) Play();
   }
 
   void Drain() {
     if (gave_up_) return;
     FlushConverter();
-    EndRequest();
+    if (!playing_ && ring_.Queued() > 0) Play();
     if (playing_) WaitUntilPlayed();
   }
 
@@ -283,7 +316,7 @@ class AudioOutput::Device {
   // SDL_AUDIODRIVER names), round after round until the deadline, since at log-in the
   // sound server may come up after the program.
   void StartSearch() {
-    if (search_ || gave_up_) return;
+    if (search_ != nullptr || gave_up_) return;
     // The programs answer SIGTERM and SIGINT themselves (app/stop_signals.h).
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, stream_name_.c_str());
@@ -302,9 +335,15 @@ class AudioOutput::Device {
     search_ = DeviceSearch::Start(std::move(drivers), want, open_deadline_);
   }
 
-  // Starts the device playing what the ring holds, waiting for the search if need be.
-  bool Play() {
-    if (playing_) return true;
+  // Tells the search to start the device as soon as it is open.
+  void Ready() {
+    StartSearch();
+    if (!ready_ && search_ != nullptr) search_->Ready(), ready_ = true;
+  }
+
+  // Waits for the search, if need be, and takes the device it found.
+  bool WaitForDevice() {
+    if (device_ != 0) return true;
     if (gave_up_) return false;
     StartSearch();
     device_ = search_->Wait();
@@ -315,7 +354,14 @@ class AudioOutput::Device {
       return false;
     }
     audio_up_ = true;
-    SDL_PauseAudioDevice(device_, 0);
+    return true;
+  }
+
+  // The device plays what the ring holds.
+  bool Play() {
+    if (playing_) return true;
+    Ready();
+    if (!WaitForDevice()) return false;
     playing_ = true;
     Settled();
     return true;
@@ -361,9 +407,8 @@ class AudioOutput::Device {
 
   void Close() {
     if (stream_ != nullptr) SDL_FreeAudioStream(stream_), stream_ = nullptr;
-    if (search_ != nullptr && device_ == 0) {
-      device_ = search_->Abandon();
-      audio_up_ = device_ != 0;
+    if (search_ != nullptr) {
+      if (const SDL_AudioDeviceID found = search_->Abandon()) device_ = found, audio_up_ = true;
     }
     search_ = nullptr;
     playing_ = false;
@@ -371,14 +416,16 @@ class AudioOutput::Device {
     if (audio_up_) SDL_QuitSubSystem(SDL_INIT_AUDIO), audio_up_ = false;
   }
 
-  // The device's own thread: copy what is queued, pad the rest with silence.
+  // The device's own thread: copy what is queued, pad the rest with silence. The count
+  // goes first, so that whoever sees the ring emptied sees this callback counted.
   static void SDLCALL Callback(void* userdata, Uint8* out, int len) {
     auto* self = static_cast<Device*>(userdata);
+    if (self->callbacks_.fetch_add(1, std::memory_order_acq_rel) == 0)
+      self->first_callback_.store(Clock::now(), std::memory_order_release);
     auto* samples = reinterpret_cast<int16_t*>(out);
     const std::size_t want = static_cast<std::size_t>(len) / sizeof(int16_t);
     const std::size_t got = self->ring_.Pop(samples, want);
     if (got < want) std::memset(samples + got, 0, (want - got) * sizeof(int16_t));
-    self->callbacks_.fetch_add(1, std::memory_order_release);
   }
 
   // Ends the converter in use and queues everything it still holds. SDL's resampler
@@ -414,8 +461,8 @@ class AudioOutput::Device {
     }
   }
 
-  // Pushes samples into the ring, sleeping while it is full. The device is searched for
-  // once a few buffers wait, and starts when the ring is full.
+  // Pushes samples into the ring, sleeping while it is full. The search for the device
+  // starts with the first samples; a full ring waits for it.
   bool Queue(const int16_t* samples, std::size_t count) {
     auto last_progress = Clock::now();
     std::size_t last_read = ring_.ReadCount();
@@ -423,7 +470,8 @@ class AudioOutput::Device {
       const std::size_t pushed = ring_.Push(samples, count);
       samples += pushed;
       count -= pushed;
-      if (search_ == nullptr && ring_.Queued() >= kStartSamples) StartSearch();
+      if (ring_.Queued() >= kReadySamples) Ready();
+      StartSearch();
       if (count == 0) break;
       if (!playing_) {
         if (!Play()) return false;
@@ -440,12 +488,20 @@ class AudioOutput::Device {
     std::size_t last_read = ring_.ReadCount();
     while (ring_.Queued() > 0)
       if (!WaitForProgress(&last_progress, &last_read)) return;
-    // The last samples are heard once the callbacks have handed over as much silence
-    // as the server holds.
-    const unsigned target = callbacks_.load(std::memory_order_acquire) + kDrainCallbacks;
-    const auto deadline = Clock::now() + kStallLimit;
-    while (callbacks_.load(std::memory_order_acquire) < target && Clock::now() < deadline &&
-           SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_PLAYING && !StopRequested())
+    // The server plays the callbacks' buffers one after the other, behind the silence
+    // that SDL writes while the device is paused: set playing as it opened, the device
+    // had written none if its first callback came promptly, else one buffer; paused
+    // longer, as much as the server holds, two.
+    const unsigned handed = callbacks_.load(std::memory_order_acquire);
+    const auto first = first_callback_.load(std::memory_order_acquire);
+    const StartOfPlay start = search_->Started();
+    const int ahead = start.after_pause ? 2 : first - start.at > kPromptStart ? 1 : 0;
+    const int64_t buffers = int64_t{handed} + ahead;
+    const auto heard = first + kHeardAfter +
+                       std::chrono::microseconds(buffers * kDeviceFrames * 1000000 / kDeviceRate);
+    const auto deadline = std::min(heard, Clock::now() + kStallLimit);
+    while (Clock::now() < deadline && SDL_GetAudioDeviceStatus(device_) == SDL_AUDIO_PLAYING &&
+           !StopRequested())
       std::this_thread::sleep_for(milliseconds(5));
   }
 
@@ -475,6 +531,7 @@ class AudioOutput::Device {
   std::function<void()> when_opened_;
   std::shared_ptr<DeviceSearch> search_;  // once started
   bool audio_up_ = false;
+  bool ready_ = false;  // the search has been told to start the device
   bool playing_ = false;
   bool gave_up_ = false;
   SDL_AudioDeviceID device_ = 0;
@@ -484,6 +541,7 @@ class AudioOutput::Device {
   int64_t stream_out_frames_ = 0;
   SampleRing<kRingSamples> ring_;
   std::atomic<unsigned> callbacks_{0};
+  std::atomic<Clock::time_point> first_callback_{};
 };
 
 AudioOutput::AudioOutput() : device_(std::make_unique<Device>()) {}

@@ -6,8 +6,8 @@
 // tried in turn (or only the one SDL_AUDIODRIVER names), round after round until the
 // open deadline after construction, because at log-in the server may still be
 // starting; the list and the deadline are kept in sdl_audio_output.cpp alone. The
-// writes go on meanwhile, and the device starts once the queue is full or a request
-// ends, so that a busy moment at log-in finds plenty queued. Every wait here gives up
+// writes go on while the device is being opened, so that it starts with plenty
+// queued for a busy moment at log-in. Every wait here gives up
 // within 50 ms of a stop request (sound/stop_request.h), and the deadline holds even
 // while a server that never answers (one stopped, or one that accepts and never
 // replies) is being connected to: that connect is left behind on a thread of its own,
@@ -54,8 +54,8 @@ class AudioOutput {
   // taken when the search for the device starts: call it before the first write.
   void NameStream(const std::string& name);
 
-  // Ends a request: a sound too short to have filled the queue starts the device now,
-  // waiting for it to open.
+  // Ends a request: once enough is queued for the device to start, waits here for it
+  // to open; less is left for the next request or Drain to start.
   void EndRequest();
 
   // Returns when everything written has been played. The device stays open (closing
