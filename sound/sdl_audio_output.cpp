@@ -384,7 +384,7 @@ class AudioOutput::Device {
     gave_up_ = true;
     NoteUserFault({Tr("Morrowby heard no sound server"),
                    TrFormat("No sound server answered within %d s (%s), so Morrowby stayed silent.",
-                            kOpenDeadlineSeconds, tried)});
+                            kOpenDeadlineSeconds, tried.c_str())});
     ring_.Reset();  // no consumer runs
     Settled();
   }
