@@ -14,6 +14,7 @@ import time
 from harness import Skip, case, check, expect_files_kept, ini_entries, kept_files
 from morrowby_run import LIST_BYTES, Config, Session, serial_position, song_list_image
 from private_mounts import MountsUnavailable, PrivateMounts
+from recording import RATE
 from servers import wait_until
 
 OPEN_WAIT = 10  # seconds the program waits for a sound server
@@ -432,6 +433,12 @@ class NothingRecorded:
         return array.array('h')
 
 
+def steady_recording(recorder):
+    before = recorder.position()
+    time.sleep(0.5)
+    return recorder.position() - before < 0.75 * RATE
+
+
 def note_give_up(path, notes):
     """An action: notes when the give-up line reaches the stderr file at `path`."""
     def watch(driver):
@@ -466,6 +473,10 @@ def stopped_sound_server(suite):
         said = session.run(config, args=['--say-time'])
         said_notes = dict(sent=None)
         told = session.run(config, args=['--say-time'], actions=[sigterm_after(2, said_notes)])
+    # Woken, the sink renders the time it was stopped at once: the next case's recording
+    # must not start inside that.
+    check(wait_until(lambda: steady_recording(suite.recorder), 60, 0),
+          'the recording did not come back to its pace')
     suite.expect_windowed_end(waited)
     check(waited.stderr.strip() == GAVE_UP, 'not the one line of giving up', waited)
     check(notes.get('gave up', 99) < OPEN_WAIT + 1, 'the greeting gave up after %.1f s'
