@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
 #include "app/hand_over.h"
@@ -11,6 +12,8 @@
 #include "sound/stop_request.h"
 #include "store/settings.h"
 #include "store/song_list_file.h"
+#include "store/translation.h"
+#include "store/user_faults.h"
 
 namespace morrowby {
 namespace {
@@ -29,18 +32,32 @@ void Send(int fd, const std::string& bytes) {
 }
 
 // Takes the local time (returned, kept for the run), clears the list's count,
-// position and mode, records HomePath and loads the CurFile list.
+// position and mode, records HomePath (a failure is reported; the run goes on) and
+// loads the CurFile list.
 StartUpTime PrepareRun() {
   const StartUpTime time = TakeLocalTime();
   SongList.SongCount = 0;
   SongList.SerialPosition = 0;
   SongList.PlayMode = PlayMode::kRandom;
-  RecordHomePath();
+  const FileResult recorded = RecordHomePath();
+  if (!recorded.ok) {
+    const std::string file = SettingsFilePath();
+    ReportOnStderr(TrFormat("cannot store %s in %s", "HomePath",
+                            file.empty() ? "TOLVERA.INI" : file.c_str()),
+                   recorded);
+    NoteUserFault({Tr("Morrowby cannot save its settings"),
+                   TrFormat("%s: %s.", file.empty() ? "TOLVERA.INI" : file.c_str(),
+                            recorded.reason.c_str())});
+  }
   OpenCurrentList();
   return time;
 }
 
 }  // namespace
+
+void ReportOnStderr(const std::string& what, const FileResult& result) {
+  std::fprintf(stderr, Tr("morrowby: %s: %s\n"), what.c_str(), result.reason.c_str());
+}
 
 void Greet(SoundService& sound, bool sound_wanted, const std::function<int()>& start_windows) {
   int hand_over_fd = -1;
@@ -54,7 +71,7 @@ void Greet(SoundService& sound, bool sound_wanted, const std::function<int()>& s
   const StartUpTime time = PrepareRun();
   if (sound_wanted && !StopRequested()) {
     sound.WhenDeviceOpens(start);
-    MakeGreetingSound(sound, time);
+    MakeGreetingSound(sound, time, ReportOnStderr);
     sound.WhenDeviceOpens(nullptr);
   }
   start();  // no sound needed the device

@@ -5,10 +5,17 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "sound/sound_service.h"
+#include "store/file_result.h"
 
 namespace morrowby {
+
+// The greeting's one edge for a file it could not write: one line on stderr,
+// "morrowby: <what>: <reason>". Every fault of the greeting's file steps goes through
+// here.
+void ReportOnStderr(const std::string& what, const FileResult& result);
 
 // Runs the greeting. Without `sound_wanted` (a run that opens the Setup window at
 // once) only the steps that need no window run. `start_windows` starts the windows

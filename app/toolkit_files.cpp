@@ -15,8 +15,9 @@ constexpr off_t kMaxBytes = off_t{1} << 20;
 
 // GTK 3's settings files, the user's first, and the user's style sheet.
 std::vector<std::string> ToolkitFiles() {
-  std::vector<std::string> files = {ConfigFolder() + "/gtk-3.0/settings.ini",
-                                    ConfigFolder() + "/gtk-3.0/gtk.css"};
+  std::vector<std::string> files;
+  const std::string own = ConfigFolder();
+  if (!own.empty()) files = {own + "/gtk-3.0/settings.ini", own + "/gtk-3.0/gtk.css"};
   for (const std::string& dir : XdgFolderList("XDG_CONFIG_DIRS", "/etc/xdg"))
     files.push_back(dir + "/gtk-3.0/settings.ini");
   files.push_back("/etc/gtk-3.0/settings.ini");

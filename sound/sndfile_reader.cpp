@@ -17,8 +17,8 @@ SoundFileReader::~SoundFileReader() {
 bool SoundFileReader::Open(const std::string& path) {
   if (file_ != nullptr || path.empty()) return false;
   struct stat st;
-  const int fd = OpenRegularFile(path, &st);
-  if (fd < 0) return false;
+  int fd = -1;
+  if (!OpenRegularFile(path, &st, &fd).ok) return false;
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   SF_INFO info{};
   SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);

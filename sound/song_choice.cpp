@@ -6,6 +6,8 @@
 
 #include "sound/random.h"
 #include "store/song_list_file.h"
+#include "store/translation.h"
+#include "store/user_faults.h"
 
 namespace morrowby {
 
@@ -40,15 +42,24 @@ RunSound ChooseRunSound(SongListRecord& list, const StartUpTime& time,
   return run;
 }
 
-void MakeGreetingSound(SoundService& sound, const StartUpTime& time) {
+void MakeGreetingSound(SoundService& sound, const StartUpTime& time, const FaultReport& report) {
   RunSound run;
   const auto choose = [&](SongListRecord& list) { run = ChooseRunSound(list, time, RandomBelow); };
   // The advanced position is on disk before the song starts, so a run cut short
   // during a long song still moves on next time.
-  if (SongList.PlayMode == PlayMode::kSerial)
-    TakeSerialTurn(choose);
-  else
+  if (SongList.PlayMode == PlayMode::kSerial) {
+    const FileResult saved = TakeSerialTurn(choose);
+    if (!saved.ok) {
+      report(TrFormat("cannot save the song list to %s", CurrentListPath.c_str()), saved);
+      // The run has nobody to ask; the user is told at the end.
+      NoteUserFault({Tr("Morrowby cannot save its song list"),
+                     TrFormat("%s: %s. The turn of this log-in is not kept, so the next one plays "
+                              "the same song.",
+                              CurrentListPath.c_str(), saved.reason.c_str())});
+    }
+  } else {
     choose(SongList);
+  }
   if (run.kind == RunSound::kAnnouncement) AnnounceDateTime(sound, time);
   if (run.kind == RunSound::kSong && run.slot >= 0 && !SongList.SlotEmpty(run.slot))
     sound.PlayNamedSound(SongList.SlotText(run.slot));

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "sound/announcement.h"
 #include "sound/sound_service.h"
+#include "store/file_result.h"
 #include "store/song_list.h"
 
 namespace morrowby {
@@ -25,10 +27,14 @@ struct RunSound {
 RunSound ChooseRunSound(SongListRecord& list, const StartUpTime& time,
                         const std::function<int(int)>& random_below);
 
+// Where a run's step tells of a file it could not write: what failed, and why.
+using FaultReport = std::function<void(const std::string& what, const FileResult& result)>;
+
 // The sound of a run on the program's song list, as ChooseRunSound decides: a serial
 // turn is taken under the list file's lock and saved before the song starts (never
-// over a file longer than a list: the song plays all the same); the chosen slot plays
-// unless it is empty. Returns when the sound has been queued.
-void MakeGreetingSound(SoundService& sound, const StartUpTime& time);
+// over a file longer than a list: the song plays all the same; a turn not saved goes
+// to `report` first); the chosen slot plays unless it is empty. Returns when the
+// sound has been queued.
+void MakeGreetingSound(SoundService& sound, const StartUpTime& time, const FaultReport& report);
 
 }  // namespace morrowby

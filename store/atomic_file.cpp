@@ -30,17 +30,10 @@ constexpr std::size_t kRandomBytes = 6;
 constexpr time_t kLeftoverAgeSeconds = 60;
 
 FileResult Failure(int err, const std::string& reason = std::string()) {
-  FileResult result;
-  result.reason = reason.empty() ? std::strerror(err) : reason;
-  result.error = err;
-  return result;
+  return FileResult::Failure(err, reason);
 }
 
-FileResult Success() {
-  FileResult done;
-  done.ok = true;
-  return done;
-}
+FileResult Success() { return FileResult::Success(); }
 
 bool WriteAll(int fd, const char* data, std::size_t size, int* err) {
   while (size > 0) {
@@ -166,38 +159,34 @@ bool NameTemporary(int fd, const std::string& folder, const std::string& name,
 
 }  // namespace
 
-int OpenRegularFile(const std::string& path, struct stat* st, std::string* reason) {
-  std::string resolved, why;
-  int err = 0;
-  if (!ResolveSafely(path, &resolved, &err, &why)) {
-    if (reason != nullptr) *reason = why;
-    errno = err;
-    return -1;
-  }
+FileResult OpenRegularFile(const std::string& path, struct stat* st, int* fd) {
+  *fd = -1;
+  if (path.empty()) return Failure(ENOENT, Tr("no file name"));
+  std::string resolved;
+  const FileResult safe = ResolveSafely(path, &resolved);
+  if (!safe.ok) return safe;
   // O_NONBLOCK: opening a FIFO must not wait for a writer.
-  const int fd = open(resolved.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    err = errno;
-    if (reason != nullptr) *reason = std::strerror(err);
-    errno = err;
-    return -1;
-  }
-  if (fstat(fd, st) != 0)
+  const int opened = open(resolved.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (opened < 0) return Failure(errno);
+  int err = 0;
+  if (fstat(opened, st) != 0)
     err = errno;
   else if (!S_ISREG(st->st_mode))
     err = S_ISDIR(st->st_mode) ? EISDIR : EINVAL;
-  if (err == 0) return fd;
-  close(fd);
-  if (reason != nullptr) *reason = err == EINVAL ? Tr("not a regular file") : std::strerror(err);
-  errno = err;
-  return -1;
+  if (err == 0) {
+    *fd = opened;
+    return Success();
+  }
+  close(opened);
+  return err == EINVAL ? Failure(err, Tr("not a regular file")) : Failure(err);
 }
 
 FileResult ReplaceFile(const std::string& path_in, const std::string& content) {
   if (path_in.empty()) return Failure(ENOENT, Tr("no file name"));
-  std::string path, why;
+  std::string path;
   int err = 0;
-  if (!ResolveSafely(path_in, &path, &err, &why)) return Failure(err, why);
+  const FileResult safe = ResolveSafely(path_in, &path);
+  if (!safe.ok) return safe;
   const std::string folder = FolderOf(path), name = NameOf(path);
   bool existed = false;
   mode_t mode = 0666;  // for a new file, less the umask
@@ -249,7 +238,7 @@ FileResult ReplaceFile(const std::string& path_in, const std::string& content) {
 
 FileResult CreateNewFile(const std::string& path, const std::string& content) {
   const std::string folder = FolderOf(path), name = NameOf(path);
-  if (name.empty()) return Failure(ENOENT, "no file name");
+  if (name.empty()) return Failure(ENOENT, Tr("no file name"));
   std::string temp;
   const int fd = CreateTemporary(folder, name, 0666, &temp);
   if (fd < 0) return Failure(errno);
@@ -285,25 +274,26 @@ bool ReadUpTo(int fd, std::size_t limit, std::size_t expected, std::string* out)
 
 }  // namespace
 
-bool ReadFilePrefix(const std::string& path, std::size_t limit, std::string* out) {
+FileResult ReadFilePrefix(const std::string& path, std::size_t limit, std::string* out) {
   out->clear();
-  if (path.empty()) return false;
   struct stat st;
-  const int fd = OpenRegularFile(path, &st);
-  if (fd < 0) return false;
+  int fd = -1;
+  const FileResult opened = OpenRegularFile(path, &st, &fd);
+  if (!opened.ok) return opened;
   const bool ok = ReadUpTo(fd, limit, static_cast<std::size_t>(st.st_size), out);
+  const int err = errno;
   close(fd);
-  if (!ok) out->clear();
-  return ok;
+  if (ok) return Success();
+  out->clear();
+  return Failure(err);
 }
 
 FileResult ReadFileWhole(const std::string& path, std::size_t limit, std::string* out) {
   out->clear();
-  if (path.empty()) return Failure(ENOENT);
   struct stat st;
-  std::string why;
-  const int fd = OpenRegularFile(path, &st, &why);
-  if (fd < 0) return Failure(errno, why);
+  int fd = -1;
+  const FileResult opened = OpenRegularFile(path, &st, &fd);
+  if (!opened.ok) return opened;
   // One byte past the limit tells a file that is too large from one that fits.
   const bool ok = ReadUpTo(fd, limit + 1, static_cast<std::size_t>(st.st_size), out);
   const int err = errno;
@@ -323,13 +313,16 @@ long long FileSize(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
-bool MakeFolders(const std::string& path) {
-  if (path.empty()) return false;
+FileResult MakeFolders(const std::string& path) {
+  if (path.empty()) return Failure(ENOENT, Tr("no file name"));
   struct stat st;
-  if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  if (stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? Success() : Failure(ENOTDIR);
   const std::string parent = FolderOf(path);
-  if (parent != path && parent != "." && !MakeFolders(parent)) return false;
-  return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+  if (parent != path && parent != ".") {
+    const FileResult made = MakeFolders(parent);
+    if (!made.ok) return made;
+  }
+  return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST ? Success() : Failure(errno);
 }
 
 }  // namespace morrowby

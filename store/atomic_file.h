@@ -13,13 +13,9 @@
 
 #include <string>
 
-namespace morrowby {
+#include "store/file_result.h"
 
-struct FileResult {
-  bool ok = false;
-  std::string reason;  // in words, for the user or for stderr; empty on success
-  int error = 0;       // the errno of a failure, when there is one
-};
+namespace morrowby {
 
 // Replaces `path` with `content`.
 // - Links are followed (the file they name is replaced and the link stays), except a
@@ -47,9 +43,9 @@ FileResult ReplaceFile(const std::string& path, const std::string& content);
 FileResult CreateNewFile(const std::string& path, const std::string& content);
 
 // Reads at most `limit` bytes from the start of a regular file. Refuses folders,
-// FIFOs and devices without blocking on them. Returns false when the file cannot be
-// opened or a read fails.
-bool ReadFilePrefix(const std::string& path, std::size_t limit, std::string* out);
+// FIFOs and devices without blocking on them. Fails when the file cannot be opened
+// (ENOENT for a missing one) or a read fails; `out` is empty then.
+FileResult ReadFilePrefix(const std::string& path, std::size_t limit, std::string* out);
 
 // Reads the whole of a regular file, as ReadFilePrefix does, or fails: when it cannot
 // be opened (a missing file fails with error ENOENT), when a read fails, or when it
@@ -59,14 +55,13 @@ FileResult ReadFileWhole(const std::string& path, std::size_t limit, std::string
 // The size in bytes of the file `path` names (links followed); -1 when there is none.
 long long FileSize(const std::string& path);
 
-// Opens a regular file for reading, close-on-exec, and fills `st`. Folders, FIFOs and
-// devices are refused without blocking on them (the descriptor is non-blocking;
-// clear O_NONBLOCK to read as usual), and so is a link another user put in a shared
-// folder. -1 with errno for anything else, and the reason in words in `*reason`
-// when it is given.
-int OpenRegularFile(const std::string& path, struct stat* st, std::string* reason = nullptr);
+// Opens a regular file for reading, close-on-exec, into `*fd` (the caller closes it),
+// and fills `st`. Folders, FIFOs and devices are refused without blocking on them
+// (the descriptor is non-blocking; clear O_NONBLOCK to read as usual), and so is a
+// link another user put in a shared folder. `*fd` is -1 after a failure.
+FileResult OpenRegularFile(const std::string& path, struct stat* st, int* fd);
 
 // Creates a folder and its missing parents (mode 0700 for new ones).
-bool MakeFolders(const std::string& path);
+FileResult MakeFolders(const std::string& path);
 
 }  // namespace morrowby

@@ -92,7 +92,10 @@ FileResult ReadEntry(const std::string& path, std::string* text, struct stat* st
 
 }  // namespace
 
-std::string AutostartEntryPath() { return ConfigFolder() + "/autostart/" + kEntryName; }
+std::string AutostartEntryPath() {
+  const std::string folder = ConfigFolder();
+  return folder.empty() ? "" : folder + "/autostart/" + kEntryName;
+}
 
 bool ExecValueFor(const std::string& program, bool on_path, std::string* exec) {
   if (on_path) {
@@ -140,7 +143,7 @@ FileResult TurnAutostartOn(const std::string& exec, SwitchOutcome* outcome,
     return there;
   }
   if (there.error != ENOENT) return there;
-  if (!MakeFolders(FolderOf(path))) return Refused(TrFormat("the folder %s cannot be made", FolderOf(path).c_str()), ENOTDIR);
+  if (!MakeFolders(FolderOf(path)).ok) return Refused(TrFormat("the folder %s cannot be made", FolderOf(path).c_str()), ENOTDIR);
   // The template's own Exec line runs the program by its name.
   std::string text = kAutostartEntryTemplate;
   const std::size_t at = text.find("\nExec=morrowby\n");

@@ -16,7 +16,8 @@
 
 namespace morrowby {
 
-// Full path of the entry, worked out afresh on each call from the environment.
+// Full path of the entry, worked out afresh on each call from the environment; ""
+// when the user has no configuration folder.
 std::string AutostartEntryPath();
 
 // The Exec value that runs `program`: the bare name for a program found on PATH,

@@ -68,8 +68,9 @@ std::string ConfigFolder() {
   const char* home = std::getenv("HOME");
   if (home == nullptr || home[0] == '\0') {
     const passwd* pw = getpwuid(getuid());
-    home = pw != nullptr ? pw->pw_dir : "/tmp";
+    home = pw != nullptr ? pw->pw_dir : nullptr;
   }
+  if (home == nullptr || home[0] == '\0') return "";
   return std::string(home) + "/.config";
 }
 
@@ -88,8 +89,7 @@ std::vector<std::string> XdgFolderList(const char* var, const char* fallback) {
   return folders;
 }
 
-bool ResolveSafely(const std::string& path, std::string* resolved, int* error,
-                   std::string* reason) {
+FileResult ResolveSafely(const std::string& path, std::string* resolved) {
   // `done` is the resolved folder so far (no trailing '/', "" for the root of an
   // absolute path, "." for a relative one); `todo` the parts still to walk.
   std::string done = !path.empty() && path[0] == '/' ? "" : ".";
@@ -109,23 +109,17 @@ bool ResolveSafely(const std::string& path, std::string* resolved, int* error,
       continue;
     }
     if (!MayFollow(folder, st)) {
-      *error = ELOOP;
-      *reason = TrFormat("it is a link that another user put in the shared folder %s; it is "
-                         "not followed",
-                         folder.c_str());
-      return false;
+      return FileResult::Failure(ELOOP, TrFormat("it is a link that another user put in the shared "
+                                                 "folder %s; it is not followed",
+                                                 folder.c_str()));
     }
     if (++links > kMaxLinks) {
-      *error = ELOOP;
-      *reason = Tr("it passes through too many symbolic links");
-      return false;
+      return FileResult::Failure(ELOOP, Tr("it passes through too many symbolic links"));
     }
     char target[PATH_MAX];
     const ssize_t n = readlink(next.c_str(), target, sizeof target - 1);
     if (n <= 0) {
-      *error = n < 0 ? errno : ENOENT;
-      *reason = Tr("its symbolic link cannot be read");
-      return false;
+      return FileResult::Failure(n < 0 ? errno : ENOENT, Tr("its symbolic link cannot be read"));
     }
     const std::string to(target, static_cast<std::size_t>(n));
     std::vector<std::string> more = PartsOf(to);
@@ -133,7 +127,7 @@ bool ResolveSafely(const std::string& path, std::string* resolved, int* error,
     if (to[0] == '/') done = "";
   }
   *resolved = done.empty() ? "/" : done;
-  return true;
+  return FileResult::Success();
 }
 
 }  // namespace morrowby

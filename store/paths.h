@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "store/file_result.h"
+
 namespace morrowby {
 
 // The folder part of `path`: "/" for a file at the root, "." for a bare name (it is
@@ -20,7 +22,8 @@ std::string NameOf(const std::string& path);
 std::string ProgramFolder();
 
 // The user's configuration folder: $XDG_CONFIG_HOME when it is an absolute path,
-// else ~/.config ($HOME, or the password database's home when that is unset).
+// else ~/.config ($HOME, or the password database's home when that is unset). ""
+// when there is none of them: never a shared folder in their place.
 std::string ConfigFolder();
 
 // The absolute folders of the colon-separated list in the environment variable
@@ -32,9 +35,8 @@ std::vector<std::string> XdgFolderList(const char* var, const char* fallback);
 // path (a dangling one too, so that a link to a file not yet made names that file).
 // A link is refused as the kernel's protected-symlinks rule would: one that sits in a
 // sticky, world-writable folder (such as /tmp) and belongs neither to this user nor
-// to the folder's owner. Returns false with `*error` (ELOOP for such a link or for
-// too many links, or what the look-up failed with) and `*reason` in words.
-bool ResolveSafely(const std::string& path, std::string* resolved, int* error,
-                   std::string* reason);
+// to the folder's owner. Fails with ELOOP for such a link or for too many links, or
+// with what the look-up failed with.
+FileResult ResolveSafely(const std::string& path, std::string* resolved);
 
 }  // namespace morrowby

@@ -10,9 +10,12 @@
 
 #include <string>
 
+#include "store/file_result.h"
+
 namespace morrowby {
 
-// Full path of TOLVERA.INI, worked out afresh on each call from the environment.
+// Full path of TOLVERA.INI, worked out afresh on each call from the environment; ""
+// when the user has no configuration folder (then nothing is read or written).
 std::string SettingsFilePath();
 
 // The key's value in section Morrowby, cut to `room` - 1 characters. A missing file,
@@ -20,15 +23,16 @@ std::string SettingsFilePath();
 std::string ReadSetting(const std::string& key, std::size_t room);
 
 // Stores `value` under `key` in section Morrowby, creating the folder, the file, the
-// section and the key as needed; an empty value is kept as "Key=". Returns false, and
-// changes nothing on disk, when the file cannot be written or the value holds a line
-// break (which would smuggle a new key or section into the file); the reason is then
-// in `*reason` when it is given. Rewriting a value the file already holds leaves the
-// file untouched.
-bool WriteSetting(const std::string& key, const std::string& value,
-                  std::string* reason = nullptr);
+// section and the key as needed; an empty value is kept as "Key=". Fails, changing
+// nothing on disk, when there is no configuration folder, when the file cannot be
+// read whole or written, when another copy of the program holds it longer than the
+// lock's wait (store/file_lock.h), or when the value holds a line break (which would
+// smuggle a new key or section into the file). Rewriting a value the file already
+// holds leaves the file untouched.
+FileResult WriteSetting(const std::string& key, const std::string& value);
 
-// Start-up step: keeps the folder the program was started from under HomePath.
-void RecordHomePath();
+// Start-up step: keeps the folder the program was started from under HomePath,
+// writing only when the stored value differs.
+FileResult RecordHomePath();
 
 }  // namespace morrowby

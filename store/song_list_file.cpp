@@ -3,16 +3,13 @@
 #include "store/song_list_file.h"
 
 #include <cerrno>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
+#include "store/atomic_file.h"
+#include "store/file_lock.h"
 #include "store/settings.h"
-#include "store/user_faults.h"
 #include "store/translation.h"
 
 namespace morrowby {
@@ -23,88 +20,40 @@ std::string LastChosenFile;
 
 namespace {
 
-constexpr auto kLockWait = std::chrono::seconds(2);
+FileResult NoListFile() { return FileResult::Failure(ENOENT, Tr("no song list file has been chosen")); }
 
-// The list file, open and locked. A save replaces the file with a new one, so a lock
-// taken on the file a path named a moment ago may be on a file that is gone: the
-// path is checked once the lock is held, and the new file locked instead.
-class ListFileLock {
- public:
-  enum State { kHeld, kNoFile, kBusy };
+// Locks the list file at `path`. Only another copy's lock held past the wait stops a
+// save; a file that is not there (yet), or cannot be opened to be locked, is left to
+// the write itself to take or refuse.
+FileResult LockList(FileLock* lock, const std::string& path) {
+  const FileResult locked = lock->LockFile(path);
+  return locked.error == EWOULDBLOCK ? locked : FileResult::Success();
+}
 
-  explicit ListFileLock(const std::string& path) {
-    const auto give_up = std::chrono::steady_clock::now() + kLockWait;
-    while (true) {
-      struct stat st, named;
-      fd_ = path.empty() ? -1 : OpenRegularFile(path, &st);
-      if (fd_ < 0) return;  // nothing to lock: there is no list there (yet)
-      while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        // A file system without locks: go on as before locks were taken.
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-          state_ = kHeld;
-          return;
-        }
-        if (std::chrono::steady_clock::now() >= give_up) {
-          state_ = kBusy;
-          return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-      }
-      if (stat(path.c_str(), &named) == 0 && named.st_ino == st.st_ino && named.st_dev == st.st_dev) {
-        state_ = kHeld;
-        return;
-      }
-      close(fd_);
-    }
-  }
-  ~ListFileLock() {
-    if (fd_ >= 0) close(fd_);
-  }
-  ListFileLock(const ListFileLock&) = delete;
-  ListFileLock& operator=(const ListFileLock&) = delete;
+// Takes into SongList the serial position the locked file holds, when it holds one.
+void KeepTurnsTaken(const FileLock& lock) {
+  SongListImage image{};
+  if (lock.fd() >= 0 && pread(lock.fd(), image.data(), image.size(), 0) >=
+                            static_cast<ssize_t>(kSerialPositionOffset + 2))
+    SongList.SerialPosition = DecodeSongList(image).SerialPosition;
+}
 
-  State state() const { return state_; }
-
-  // The serial position the locked file holds; false when it is too short to hold one.
-  bool SerialPosition(int16_t* position) const {
-    if (state_ != kHeld || fd_ < 0) return false;
-    SongListImage image{};
-    const ssize_t n = pread(fd_, image.data(), image.size(), 0);
-    if (n < static_cast<ssize_t>(kSerialPositionOffset + 2)) return false;
-    *position = DecodeSongList(image).SerialPosition;
-    return true;
-  }
-
- private:
-  int fd_ = -1;
-  State state_ = kNoFile;
-};
-
-// The save itself, with the lock already held (or not to be had) and the serial
-// position already taken from the file.
-FileResult SaveLocked(const ListFileLock& lock, SaveOrigin origin) {
-  FileResult result;
+// The write itself, with the lock held.
+FileResult WriteRecord(const std::string& path, SaveOrigin origin) {
   struct stat st;
-  if (lock.state() == ListFileLock::kBusy) {
-    result.reason = Tr("another program is writing it; try again in a moment");
-  } else if (origin == SaveOrigin::kRun && stat(CurrentListPath.c_str(), &st) == 0 &&
-             S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) > kSongListBytes) {
-    result.reason = TrFormat("it holds %lld bytes, more than a song list; it is left as it is",
-                             static_cast<long long>(st.st_size));
-  } else {
-    const SongListImage image = EncodeSongList(SongList);
-    result = ReplaceFile(CurrentListPath,
-                         std::string(reinterpret_cast<const char*>(image.data()), image.size()));
-  }
-  if (!result.ok)
-    std::fprintf(stderr, Tr("morrowby: cannot save the song list to %s: %s\n"),
-                 CurrentListPath.c_str(), result.reason.c_str());
-  // The run's own save (a serial turn) has nobody to ask; the user is told at the end.
-  if (!result.ok && origin == SaveOrigin::kRun)
-    NoteUserFault({Tr("Morrowby cannot save its song list"),
-                   TrFormat("%s: %s. The turn of this log-in is not kept, so the next one plays "
-                            "the same song.", CurrentListPath.c_str(), result.reason.c_str())});
-  return result;
+  if (origin == SaveOrigin::kRun && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      static_cast<std::size_t>(st.st_size) > kSongListBytes)
+    return FileResult::Failure(EFBIG, TrFormat("it holds %lld bytes, more than a song list; it is "
+                                               "left as it is",
+                                               static_cast<long long>(st.st_size)));
+  const SongListImage image = EncodeSongList(SongList);
+  return ReplaceFile(path, std::string(reinterpret_cast<const char*>(image.data()), image.size()));
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat x, y;
+  return a == b || (stat(a.c_str(), &x) == 0 && stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev &&
+                    x.st_ino == y.st_ino);
 }
 
 }  // namespace
@@ -117,69 +66,52 @@ void ResetSongListState() {
 
 void OpenCurrentList() {
   CurrentListPath = ReadSetting("CurFile", kSlotBytes);
-  if (LoadSongList(CurrentListPath) || CurrentListPath.empty()) return;
-  // The list named for log-in cannot be read, so nothing plays: the user is told why.
-  struct stat st;
-  std::string why;
-  const int fd = OpenRegularFile(CurrentListPath, &st, &why);
-  if (fd >= 0) {
-    close(fd);
-    why = Tr("it cannot be read");
-  }
-  std::fprintf(stderr, Tr("morrowby: cannot read the song list %s: %s\n"), CurrentListPath.c_str(),
-               why.c_str());
-  NoteUserFault({Tr("Morrowby cannot read its song list"),
-                 TrFormat("%s: %s. Nothing was played; open or save a list in Morrowby Setup.",
-                          CurrentListPath.c_str(), why.c_str())});
+  LoadSongList(CurrentListPath);
 }
 
-bool LoadSongList(const std::string& path) {
+FileResult LoadSongList(const std::string& path) {
   std::string bytes;
-  if (!ReadFilePrefix(path, kSongListBytes, &bytes)) return false;
+  const FileResult read = ReadFilePrefix(path, kSongListBytes, &bytes);
+  if (!read.ok) return read;
   SongListImage image = EncodeSongList(SongList);
   std::memcpy(image.data(), bytes.data(), bytes.size());
   SongList = DecodeSongList(image);
-  return true;
+  return read;
 }
 
 FileResult SaveSongList(SaveOrigin origin) {
-  if (CurrentListPath.empty()) {
-    FileResult none;
-    none.reason = Tr("no song list file has been chosen");
-    return none;
-  }
-  const ListFileLock lock(CurrentListPath);
-  lock.SerialPosition(&SongList.SerialPosition);
-  return SaveLocked(lock, origin);
+  if (CurrentListPath.empty()) return NoListFile();
+  FileLock lock;
+  const FileResult locked = LockList(&lock, CurrentListPath);
+  if (!locked.ok) return locked;
+  KeepTurnsTaken(lock);
+  return WriteRecord(CurrentListPath, origin);
+}
+
+FileResult SaveSongListTo(const std::string& path) {
+  if (path.empty()) return NoListFile();
+  FileLock lock;
+  const FileResult locked = LockList(&lock, path);
+  if (!locked.ok) return locked;
+  // Another file's position is no turn of this list's.
+  if (!CurrentListPath.empty() && SameFile(path, CurrentListPath)) KeepTurnsTaken(lock);
+  return WriteRecord(path, SaveOrigin::kUser);
 }
 
 FileResult TakeSerialTurn(const std::function<void(SongListRecord&)>& choose) {
-  const ListFileLock lock(CurrentListPath);
-  lock.SerialPosition(&SongList.SerialPosition);
+  FileLock lock;
+  const FileResult locked = CurrentListPath.empty() ? NoListFile() : LockList(&lock, CurrentListPath);
+  KeepTurnsTaken(lock);
   choose(SongList);
-  if (CurrentListPath.empty()) {
-    FileResult none;
-    none.reason = Tr("no song list file has been chosen");
-    return none;
-  }
-  if (lock.state() == ListFileLock::kBusy) {
-    FileResult busy;
-    busy.reason = Tr("another program held it for 2 s");
-    std::fprintf(stderr, Tr("morrowby: the song list %s is locked by another program; this turn is not saved\n"),
-                 CurrentListPath.c_str());
-    return busy;
-  }
-  return SaveLocked(lock, SaveOrigin::kRun);
+  if (!locked.ok) return locked;
+  return WriteRecord(CurrentListPath, SaveOrigin::kRun);
 }
 
-bool SetCurrentList(const std::string& path, std::string* reason) {
-  if (path.size() > kMaxPathChars) {
-    if (reason != nullptr)
-      *reason = TrFormat("the path is longer than %zu bytes", kMaxPathChars);
-    return false;
-  }
+FileResult SetCurrentList(const std::string& path) {
+  if (path.size() > kMaxPathChars)
+    return FileResult::Failure(ENAMETOOLONG, TrFormat("the path is longer than %zu bytes", kMaxPathChars));
   CurrentListPath = path;
-  return WriteSetting("CurFile", path, reason);
+  return WriteSetting("CurFile", path);
 }
 
 int CountSongs() { return CountSongs(SongList); }

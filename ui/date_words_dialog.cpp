@@ -58,13 +58,13 @@ void TDlgModAn::CmOk() {
   }
   auto* twelve = dynamic_cast<wxRadioButton*>(FindWindow(D::kTwelveHour));
   choice.twelve_hour = twelve != nullptr && twelve->GetValue();
-  std::string reason;
-  if (!WriteSetting("DateLine", FormatDateLine(choice), &reason)) {
+  const FileResult written = WriteSetting("DateLine", FormatDateLine(choice));
+  if (!written.ok) {
     // The window stays open with the choice, so the user can try again or cancel.
-    Prompts().ShowMessage(this,
-                          ShownFormat("The date words could not be saved to %s:\n%s",
-                                      SettingsFilePath().c_str(), reason.c_str()),
-                          ShownBytes("ERROR"), wxICON_EXCLAMATION);
+    const std::string file = SettingsFilePath();
+    ReportFileFault(this, ShownFormat("The date words could not be saved to %s:\n%s",
+                                      file.empty() ? "TOLVERA.INI" : file.c_str(),
+                                      written.reason.c_str()));
     return;
   }
   CloseWindow(kCmCancel);

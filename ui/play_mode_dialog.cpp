@@ -52,7 +52,7 @@ void TDlg3::CmOk() {
   // Save, which asks where the list goes.
   if (!CurrentListPath.empty()) {
     const FileResult result = SaveSongList();
-    if (!result.ok) ReportSaveFailure(this, CurrentListPath, result.reason);
+    if (!result.ok) ReportSaveFailure(this, CurrentListPath, result);
   }
   CloseWindow(kCmCancel);
 }

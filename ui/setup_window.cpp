@@ -84,17 +84,16 @@ bool TDlg2::SaveListAs() {
   LastChosenFile = path;
   // The chosen file becomes current only once the list is in it, so a failed write
   // leaves CurrentListPath and CurFile naming the list the user had.
-  const std::string previous = CurrentListPath;
-  CurrentListPath = path;
-  if (!SaveToCurrentList()) {
-    CurrentListPath = previous;
+  const FileResult saved = SaveSongListTo(path);
+  if (!saved.ok) {
+    ReportSaveFailure(this, path, saved);
     return false;
   }
   // The list is in the new file, which stays current for this run; the next run
   // would open the old one, and the user must know that.
-  std::string why;
-  if (!SetCurrentList(path, &why)) {
-    ReportCurrentListFailure(this, path, why);
+  const FileResult made_current = SetCurrentList(path);
+  if (!made_current.ok) {
+    ReportCurrentListFailure(this, path, made_current);
     return false;
   }
   return true;
@@ -102,7 +101,7 @@ bool TDlg2::SaveListAs() {
 
 bool TDlg2::SaveToCurrentList() {
   const FileResult result = SaveSongList();
-  if (!result.ok) ReportSaveFailure(this, CurrentListPath, result.reason);
+  if (!result.ok) ReportSaveFailure(this, CurrentListPath, result);
   return result.ok;
 }
 

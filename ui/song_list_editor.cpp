@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "store/atomic_file.h"
 #include "store/paths.h"
 #include "store/song_list_file.h"
 #include "store/song_list_tidy.h"
@@ -155,15 +156,14 @@ void TDlg1::CmOpenFile() {
                                       path.c_str(), size, static_cast<int>(kSongListBytes)),
                           ShownBytes("Open File")))
     return;
-  if (!LoadSongList(path)) {
+  if (!LoadSongList(path).ok) {
     // The file stays out of use: making it current would let Save overwrite it with
     // a list it never held.
-    Prompts().ShowMessage(this, ShownFormat("The Song List %s could not be read.", path.c_str()),
-                          ShownBytes("ERROR"), wxICON_EXCLAMATION);
+    ReportFileFault(this, ShownFormat("The Song List %s could not be read.", path.c_str()));
     return;
   }
-  std::string why;
-  if (!SetCurrentList(path, &why)) ReportCurrentListFailure(this, path, why);
+  const FileResult made_current = SetCurrentList(path);
+  if (!made_current.ok) ReportCurrentListFailure(this, path, made_current);
   FillBoxesFromList();
 }
 

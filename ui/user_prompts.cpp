@@ -123,21 +123,21 @@ bool ChooseStorablePath(wxWindow* owner, const FileDialogOptions& options, std::
   return true;
 }
 
-void ReportSaveFailure(wxWindow* owner, const std::string& path, const std::string& reason) {
-  Prompts().ShowMessage(owner,
-                        ShownFormat("The Song List could not be saved to %s:\n%s\nYour changes "
-                                    "are still here; you can save them elsewhere.",
-                                    path.c_str(), reason.c_str()),
-                        ShownBytes(kErrorCaption), wxICON_EXCLAMATION);
+void ReportFileFault(wxWindow* owner, const std::string& message) {
+  Prompts().ShowMessage(owner, message, ShownBytes(kErrorCaption), wxICON_EXCLAMATION);
 }
 
-void ReportCurrentListFailure(wxWindow* owner, const std::string& path, const std::string& reason) {
-  Prompts().ShowMessage(owner,
-                        ShownFormat("The Song List is now %s, but Morrowby could not record that "
-                                    "for the next log-in:\n%s\nThe next log-in will open the "
-                                    "list it opened before.",
-                                    path.c_str(), reason.c_str()),
-                        ShownBytes(kErrorCaption), wxICON_EXCLAMATION);
+void ReportSaveFailure(wxWindow* owner, const std::string& path, const FileResult& result) {
+  ReportFileFault(owner, ShownFormat("The Song List could not be saved to %s:\n%s\nYour changes "
+                                     "are still here; you can save them elsewhere.",
+                                     path.c_str(), result.reason.c_str()));
+}
+
+void ReportCurrentListFailure(wxWindow* owner, const std::string& path, const FileResult& result) {
+  ReportFileFault(owner, ShownFormat("The Song List is now %s, but Morrowby could not record that "
+                                     "for the next log-in:\n%s\nThe next log-in will open the "
+                                     "list it opened before.",
+                                     path.c_str(), result.reason.c_str()));
 }
 
 }  // namespace morrowby

@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "store/file_result.h"
+
 namespace morrowby {
 
 // What a file dialog offers.
@@ -58,11 +60,17 @@ std::string SongFilePatterns();
 // counts as no choice.
 bool ChooseStorablePath(wxWindow* owner, const FileDialogOptions& options, std::string* path);
 
+// The windows' one edge for a file operation that failed: `message` (what failed, the
+// result's reason and what follows from it, in the user's language) in a message box
+// owned by `owner`, caption "ERROR". Every file fault the windows tell goes through
+// here.
+void ReportFileFault(wxWindow* owner, const std::string& message);
+
 // Tells the user that the song list could not be written to `path`, and why.
-void ReportSaveFailure(wxWindow* owner, const std::string& path, const std::string& reason);
+void ReportSaveFailure(wxWindow* owner, const std::string& path, const FileResult& result);
 
 // Tells the user that `path` holds the song list now, but could not be recorded as
 // the list to open at the next log-in, and why.
-void ReportCurrentListFailure(wxWindow* owner, const std::string& path, const std::string& reason);
+void ReportCurrentListFailure(wxWindow* owner, const std::string& path, const FileResult& result);
 
 }  // namespace morrowby

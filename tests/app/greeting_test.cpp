@@ -39,7 +39,7 @@ class GreetingTest : public ::testing::Test {
     SongList.SetSlotText(1, "/one.wav");
     CurrentListPath = list_;
     ASSERT_TRUE(SaveSongList().ok);
-    ASSERT_TRUE(SetCurrentList(list_));
+    ASSERT_TRUE(SetCurrentList(list_).ok);
     ResetSongListState();
   }
 

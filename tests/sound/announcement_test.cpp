@@ -111,7 +111,7 @@ TEST(AnnouncementTest, PauseLastsToTheNextStepOfTheProgramClock) {
 
 TEST(AnnouncementTest, PlaysEveryClipFromTheProgramAndThePauseAsSilence) {
   testing::TempFolder folder;
-  ASSERT_TRUE(WriteSetting("DateLine", "nnnnynnnnnn"));
+  ASSERT_TRUE(WriteSetting("DateLine", "nnnnynnnnnn").ok);
   testing::FakeSound sound;
   AnnounceDateTime(sound, At(0, 23, 4, 9, 0));
   ASSERT_EQ(sound.requests.size(), 4u);

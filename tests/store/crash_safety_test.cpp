@@ -83,7 +83,7 @@ TEST_F(CrashSafetyTest, FullDiskFailsTheSaveAndKeepsTheOldFiles) {
   CurrentListPath = mount_point_ + "/songs.dat";
   SongList = ListWith("/old/", 1);
   ASSERT_TRUE(SaveSongList().ok);
-  ASSERT_TRUE(WriteSetting("CurFile", CurrentListPath));
+  ASSERT_TRUE(WriteSetting("CurFile", CurrentListPath).ok);
   const std::string old_list = ReadWholeFile(CurrentListPath);
   const std::string old_ini = ReadWholeFile(mount_point_ + "/TOLVERA.INI");
 
@@ -102,7 +102,7 @@ TEST_F(CrashSafetyTest, FullDiskFailsTheSaveAndKeepsTheOldFiles) {
   const FileResult saved = SaveSongList();
   EXPECT_FALSE(saved.ok);
   EXPECT_NE(saved.reason.find("space"), std::string::npos) << saved.reason;
-  EXPECT_FALSE(WriteSetting("CurFile", "/somewhere/else/entirely.dat"));
+  EXPECT_FALSE(WriteSetting("CurFile", "/somewhere/else/entirely.dat").ok);
   EXPECT_EQ(ReadWholeFile(CurrentListPath), old_list);
   EXPECT_EQ(ReadWholeFile(mount_point_ + "/TOLVERA.INI"), old_ini);
   EXPECT_EQ(SongList.SlotText(0), "/new/0");  // nothing in memory is lost either
@@ -112,9 +112,9 @@ TEST_F(CrashSafetyTest, ReadOnlyConfigurationFolderIsReportedNotFatal) {
   if (!MountTmpfs("size=64k,ro"))
     GTEST_SKIP() << "cannot mount a small file system: " << mount_error_;
   setenv("XDG_CONFIG_HOME", mount_point_.c_str(), 1);
-  std::string reason;
-  EXPECT_FALSE(WriteSetting("DateLine", "yyyyyyyyyyy", &reason));
-  EXPECT_FALSE(reason.empty());
+  const FileResult written = WriteSetting("DateLine", "yyyyyyyyyyy");
+  EXPECT_FALSE(written.ok);
+  EXPECT_FALSE(written.reason.empty());
   RecordHomePath();  // the start-up step carries on
   EXPECT_EQ(ReadSetting("DateLine", 13), "");
 }
@@ -199,7 +199,7 @@ TEST_P(KilledWhileSavingTest, LeavesTheOldOrTheNewFile) {
   }
   CurrentListPath = list_path;
   ASSERT_TRUE(SaveSongList().ok);
-  ASSERT_TRUE(WriteSetting("CurFile", "/list/last.dat"));
+  ASSERT_TRUE(WriteSetting("CurFile", "/list/last.dat").ok);
   EXPECT_EQ(Leftovers(), 0);
 }
 

@@ -50,7 +50,7 @@ TEST_F(SettingsTest, LongValueIsCutToRoomLessOne) {
 TEST_F(SettingsTest, WriteCreatesFolderFileSectionAndKeepsEmptyValue) {
   const std::string nested = folder_.File("deeper/config");
   setenv("XDG_CONFIG_HOME", nested.c_str(), 1);
-  ASSERT_TRUE(WriteSetting("DateLine", ""));
+  ASSERT_TRUE(WriteSetting("DateLine", "").ok);
   EXPECT_EQ(ReadWholeFile(nested + "/TOLVERA.INI"), "[Morrowby]\nDateLine=\n");
 }
 
@@ -58,7 +58,7 @@ TEST_F(SettingsTest, RewritingAKeyKeepsOneLineAndEverythingElse) {
   WriteWholeFile(ini(),
                  "; kept comment\n[Other]\nA=1\n\n[Morrowby]\n; about the list\nCurFile=/old.dat\n"
                  "Extra=kept\n");
-  ASSERT_TRUE(WriteSetting("curfile", "/new.dat"));
+  ASSERT_TRUE(WriteSetting("curfile", "/new.dat").ok);
   const std::string text = ReadWholeFile(ini());
   EXPECT_NE(text.find("; kept comment"), std::string::npos);
   EXPECT_NE(text.find("[Other]\nA=1"), std::string::npos);
@@ -71,8 +71,8 @@ TEST_F(SettingsTest, RewritingAKeyKeepsOneLineAndEverythingElse) {
 
 TEST_F(SettingsTest, CommentsAfterTheLastKeySurviveAWrite) {
   WriteWholeFile(ini(), "[Morrowby]\nCurFile=/x.dat\n[Other]\nColour=blue\n; keep me\n# and me\n");
-  ASSERT_TRUE(WriteSetting("HomePath", "/home"));
-  ASSERT_TRUE(WriteSetting("HomePath", "/elsewhere"));
+  ASSERT_TRUE(WriteSetting("HomePath", "/home").ok);
+  ASSERT_TRUE(WriteSetting("HomePath", "/elsewhere").ok);
   const std::string text = ReadWholeFile(ini());
   EXPECT_NE(text.find("; keep me\n# and me\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("; keep me"), text.rfind("; keep me"));
@@ -80,13 +80,13 @@ TEST_F(SettingsTest, CommentsAfterTheLastKeySurviveAWrite) {
 }
 
 TEST_F(SettingsTest, LineBreakInValueCannotCreateKeysOrSections) {
-  ASSERT_TRUE(WriteSetting("CurFile", "/a.dat"));
-  EXPECT_FALSE(WriteSetting("CurFile", "/b.dat\n[Evil]\nDateLine=yyyyyyyyyyy"));
-  EXPECT_FALSE(WriteSetting("CurFile", "/b.dat\rDateLine=y"));
+  ASSERT_TRUE(WriteSetting("CurFile", "/a.dat").ok);
+  EXPECT_FALSE(WriteSetting("CurFile", "/b.dat\n[Evil]\nDateLine=yyyyyyyyyyy").ok);
+  EXPECT_FALSE(WriteSetting("CurFile", "/b.dat\rDateLine=y").ok);
   EXPECT_EQ(ReadSetting("CurFile", 81), "/a.dat");
   EXPECT_EQ(ReadSetting("DateLine", 13), "");
   // Brackets and equals signs inside a value are just characters.
-  ASSERT_TRUE(WriteSetting("CurFile", "/x=[y]/z.dat"));
+  ASSERT_TRUE(WriteSetting("CurFile", "/x=[y]/z.dat").ok);
   EXPECT_EQ(ReadSetting("CurFile", 81), "/x=[y]/z.dat");
   EXPECT_EQ(ReadWholeFile(ini()).find("[y]\n"), std::string::npos);
 }
@@ -94,7 +94,7 @@ TEST_F(SettingsTest, LineBreakInValueCannotCreateKeysOrSections) {
 TEST_F(SettingsTest, ValuesComeBackExactly) {
   for (const std::string v : {" /lead", "/trail ", "/in side/", "/x;y#z", "/\xC3\xA9t\xC3\xA9",
                               "\"/quoted\"", "\"", "/tab\t"}) {
-    ASSERT_TRUE(WriteSetting("CurFile", v)) << v;
+    ASSERT_TRUE(WriteSetting("CurFile", v).ok) << v;
     EXPECT_EQ(ReadSetting("CurFile", 81), v);
   }
 }
@@ -125,7 +125,7 @@ TEST_F(SettingsTest, AWriteChangesOnlyTheLineOfItsKey) {
   };
   for (const Edit& edit : edits) {
     WriteWholeFile(ini(), edit.before);
-    ASSERT_TRUE(WriteSetting(edit.key, edit.value)) << edit.before;
+    ASSERT_TRUE(WriteSetting(edit.key, edit.value).ok) << edit.before;
     EXPECT_EQ(ReadWholeFile(ini()), edit.after) << edit.before;
     EXPECT_EQ(ReadSetting(edit.key, 81), edit.value) << edit.before;
   }
@@ -138,13 +138,13 @@ TEST_F(SettingsTest, DamagedFilesStillReadAndRewrite) {
   EXPECT_EQ(ReadSetting("DateLine", 13), "yn");
   WriteWholeFile(ini(), "HomePath=/no/section\nnonsense line\n" + std::string(100000, 'x') + "\n");
   EXPECT_EQ(ReadSetting("HomePath", 81), "");
-  ASSERT_TRUE(WriteSetting("HomePath", "/here"));
+  ASSERT_TRUE(WriteSetting("HomePath", "/here").ok);
   EXPECT_EQ(ReadSetting("HomePath", 81), "/here");
   // The parser stops at a NUL byte; what follows it must not be lost by a rewrite.
   const std::string nul("[Morrowby]\nCurFile=/a.dat\n\0[Other]\nKept=yes\n", 44);
   WriteWholeFile(ini(), nul);
   EXPECT_EQ(ReadSetting("CurFile", 81), "/a.dat");
-  EXPECT_FALSE(WriteSetting("CurFile", "/b.dat"));
+  EXPECT_FALSE(WriteSetting("CurFile", "/b.dat").ok);
   EXPECT_EQ(ReadWholeFile(ini()), nul);
 }
 
@@ -164,7 +164,7 @@ TEST_F(SettingsTest, AFileOfSeveralMegabytesIsReadAtOnceAndKeptWholeButTheChange
     other += (i % 2 == 0 ? "Key=" : "Key" + std::to_string(i) + "=") + std::string(60, 'v') + "\n";
   const std::string last = "\n\n[Last]\nEnd=here\n";
   WriteWholeFile(ini(), other + "\n\n[Morrowby]\nCurFile=/old.dat\n" + last);
-  ASSERT_TRUE(WriteSetting("CurFile", "/new.dat"));
+  ASSERT_TRUE(WriteSetting("CurFile", "/new.dat").ok);
   EXPECT_TRUE(ReadWholeFile(ini()) == other + "\n\n[Morrowby]\nCurFile=/new.dat\n" + last)
       << "the file is now " << ReadWholeFile(ini()).size() << " bytes";
 }
@@ -174,25 +174,24 @@ TEST_F(SettingsTest, AFileThatCannotBeReadIsNeverWritten) {
   WriteWholeFile(ini(), text);
   chmod(ini().c_str(), 0222);  // writable, but not readable
   chmod(folder_.path().c_str(), 0777);
-  bool written = true;
-  std::string reason;
+  FileResult written = FileResult::Success();
   {
     testing::AsUnprivilegedUser user;
     ASSERT_TRUE(user.ok()) << user.why();
-    written = WriteSetting("DateLine", "yyyyyyyyyyy", &reason);
+    written = WriteSetting("DateLine", "yyyyyyyyyyy");
     RecordHomePath();
   }
-  EXPECT_FALSE(written);
-  EXPECT_FALSE(reason.empty());
+  EXPECT_FALSE(written.ok);
+  EXPECT_FALSE(written.reason.empty());
   EXPECT_EQ(ReadWholeFile(ini()), text);
 }
 
 TEST_F(SettingsTest, ReadOnlyFileIsLeftAsItWas) {
   WriteWholeFile(ini(), "[Morrowby]\nCurFile=/kept.dat\n");
   chmod(ini().c_str(), 0444);
-  std::string reason;
-  EXPECT_FALSE(WriteSetting("CurFile", "/other.dat", &reason));
-  EXPECT_FALSE(reason.empty());
+  const FileResult written = WriteSetting("CurFile", "/other.dat");
+  EXPECT_FALSE(written.ok);
+  EXPECT_FALSE(written.reason.empty());
   EXPECT_EQ(ReadSetting("CurFile", 81), "/kept.dat");
 }
 
@@ -206,7 +205,7 @@ TEST_F(SettingsTest, WriteLeavesNoTemporaryFilesAndNeverTakesTheUsersFiles) {
   ASSERT_GE(live_fd, 0);
   ASSERT_EQ(flock(live_fd, LOCK_EX), 0);
   WriteWholeFile(ini() + ".notes", "mine");
-  for (int i = 0; i < 5; ++i) ASSERT_TRUE(WriteSetting("DateLine", std::string(i + 1, 'y')));
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(WriteSetting("DateLine", std::string(i + 1, 'y')).ok);
   std::vector<std::string> left;
   for (const auto& e : std::filesystem::directory_iterator(folder_.path()))
     left.push_back(e.path().filename().string());

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "store/file_lock.h"
 #include "store/settings.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/unprivileged.h"
@@ -41,13 +42,13 @@ TEST_F(SongListFileTest, ShortFileFillsOnlyTheLeadingBytes) {
   std::string slots(810, '\0');
   slots.replace(0, 6, "/a.wav");
   WriteWholeFile(path, slots);
-  ASSERT_TRUE(LoadSongList(path));
+  ASSERT_TRUE(LoadSongList(path).ok);
   EXPECT_EQ(SongList.SlotText(0), "/a.wav");
   EXPECT_EQ(SongList.PlayMode, PlayMode{2});
   EXPECT_EQ(SongList.reserved, 7);
   WriteWholeFile(path, "");  // an empty file changes nothing
   SongList.SetSlotText(0, "/b");
-  ASSERT_TRUE(LoadSongList(path));
+  ASSERT_TRUE(LoadSongList(path).ok);
   EXPECT_EQ(SongList.SlotText(0), "/b");
 }
 
@@ -57,19 +58,19 @@ TEST_F(SongListFileTest, LongFileLoadsItsFirst818Bytes) {
   content[814] = 1;
   content += std::string(1000, '\x7f');
   WriteWholeFile(path, content);
-  ASSERT_TRUE(LoadSongList(path));
+  ASSERT_TRUE(LoadSongList(path).ok);
   EXPECT_EQ(SongList.PlayMode, PlayMode{1});
   EXPECT_EQ(SongList.reserved, 0);
 }
 
 TEST_F(SongListFileTest, UnreadableOrOddPathsLeaveTheRecordAlone) {
   SongList.SetSlotText(3, "/kept");
-  EXPECT_FALSE(LoadSongList(""));
-  EXPECT_FALSE(LoadSongList(folder_.File("missing.dat")));
-  EXPECT_FALSE(LoadSongList(folder_.path()));
+  EXPECT_FALSE(LoadSongList("").ok);
+  EXPECT_FALSE(LoadSongList(folder_.File("missing.dat")).ok);
+  EXPECT_FALSE(LoadSongList(folder_.path()).ok);
   const std::string fifo = folder_.File("fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_FALSE(LoadSongList(fifo));  // must not wait for a writer
+  EXPECT_FALSE(LoadSongList(fifo).ok);  // must not wait for a writer
   EXPECT_EQ(SongList.SlotText(3), "/kept");
 }
 
@@ -80,7 +81,7 @@ TEST_F(SongListFileTest, SaveWritesExactly818BytesAndKeepsReservedWord) {
   content[817] = '\x12';
   WriteWholeFile(path, content + "trailing junk");
   CurrentListPath = path;
-  ASSERT_TRUE(LoadSongList(path));
+  ASSERT_TRUE(LoadSongList(path).ok);
   SongList.SetSlotText(0, "/song.wav");
   ASSERT_TRUE(SaveSongList().ok);
   const std::string saved = ReadWholeFile(path);
@@ -262,12 +263,13 @@ TEST_F(SongListFileTest, ALinkPlantedInASharedFolderIsNeverFollowed) {
       EXPECT_NE(saved.reason.find("link"), std::string::npos) << saved.reason;
     }
     SongList.SetSlotText(0, "");
-    EXPECT_EQ(LoadSongList(link.at), link.followed) << link.at;
+    EXPECT_EQ(LoadSongList(link.at).ok, link.followed) << link.at;
   }
 }
 
 // Greetings that run at once each take a turn of their own; one that cannot have the
-// lock in time plays without saving rather than waiting on.
+// lock in time plays without saving rather than waiting on, and a settings edit
+// gives up alike.
 TEST_F(SongListFileTest, SerialTurnsTakenAtOnceAreNeverLost) {
   const std::string path = folder_.File("songs.dat");
   WriteWholeFile(path, std::string(818, '\0'));
@@ -293,15 +295,33 @@ TEST_F(SongListFileTest, SerialTurnsTakenAtOnceAreNeverLost) {
   EXPECT_EQ(saved, kGreetings);
   EXPECT_EQ(ReadWholeFile(path)[kSerialPositionOffset], kGreetings);
 
+  // Held past the wait, on a clock where waiting takes no time: the list and the
+  // settings alike give up and say so, and nothing is written.
+  struct : LockClock {
+    std::chrono::steady_clock::time_point now;
+    std::chrono::steady_clock::time_point Now() override { return now; }
+    void Sleep(std::chrono::milliseconds pause) override { now += pause; }
+  } impatient;
+  UseLockClock(&impatient);
   const int holder = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int folder_holder = open(folder_.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  ASSERT_EQ(flock(folder_holder, LOCK_EX), 0);
   CurrentListPath = path;
-  ASSERT_TRUE(LoadSongList(path));
+  ASSERT_TRUE(LoadSongList(path).ok);
   int chosen = -1;
-  EXPECT_FALSE(TakeSerialTurn([&](SongListRecord& list) { chosen = ++list.SerialPosition; }).ok);
+  const FileResult turn = TakeSerialTurn([&](SongListRecord& list) { chosen = ++list.SerialPosition; });
+  const FileResult setting = WriteSetting("CurFile", "/else.dat");
+  UseLockClock(nullptr);
   close(holder);
+  close(folder_holder);
   EXPECT_EQ(chosen, kGreetings + 1);  // the song is still chosen
   EXPECT_EQ(ReadWholeFile(path)[kSerialPositionOffset], kGreetings);
+  for (const FileResult& r : {turn, setting}) {
+    EXPECT_EQ(r.error, EWOULDBLOCK) << r.reason;
+    EXPECT_NE(r.reason.find("another copy"), std::string::npos) << r.reason;
+  }
+  EXPECT_FALSE(FileExists(folder_.File("TOLVERA.INI")));
 }
 
 // Setup was open while greetings took their turns: its save keeps those turns, and
@@ -310,7 +330,7 @@ TEST_F(SongListFileTest, ASaveFromSetupKeepsTheTurnsTakenMeanwhile) {
   const std::string path = folder_.File("songs.dat");
   WriteWholeFile(path, std::string(818, '\0'));
   CurrentListPath = path;
-  ASSERT_TRUE(LoadSongList(path));
+  ASSERT_TRUE(LoadSongList(path).ok);
   std::string advanced(818, '\0');
   advanced[kSerialPositionOffset] = 3;
   WriteWholeFile(path, advanced);  // three greetings later
@@ -358,7 +378,7 @@ TEST_F(SongListFileTest, CurrentListComesFromAndGoesToCurFile) {
   content.replace(0, 4, "/s1\0", 4);
   content[814] = 4;
   WriteWholeFile(path, content);
-  ASSERT_TRUE(SetCurrentList(path));
+  ASSERT_TRUE(SetCurrentList(path).ok);
   EXPECT_EQ(ReadSetting("CurFile", 81), path);
 
   ResetSongListState();
@@ -369,9 +389,9 @@ TEST_F(SongListFileTest, CurrentListComesFromAndGoesToCurFile) {
 }
 
 TEST_F(SongListFileTest, PathLongerThanEightyCharactersIsRefusedNotCut) {
-  ASSERT_TRUE(SetCurrentList("/kept.dat"));
-  EXPECT_TRUE(SetCurrentList("/" + std::string(79, 'p')));
-  EXPECT_FALSE(SetCurrentList("/" + std::string(80, 'p')));
+  ASSERT_TRUE(SetCurrentList("/kept.dat").ok);
+  EXPECT_TRUE(SetCurrentList("/" + std::string(79, 'p')).ok);
+  EXPECT_FALSE(SetCurrentList("/" + std::string(80, 'p')).ok);
   EXPECT_EQ(CurrentListPath, "/" + std::string(79, 'p'));
   EXPECT_EQ(ReadSetting("CurFile", 81), "/" + std::string(79, 'p'));
 }

@@ -41,7 +41,7 @@ class DateWordsDialogTest : public ::testing::Test {
 };
 
 TEST_F(DateWordsDialogTest, AllSpokenTwelveHourShowsReleasedAndWritesBackUnchanged) {
-  ASSERT_TRUE(WriteSetting("DateLine", "yyyyyyyyyyy"));
+  ASSERT_TRUE(WriteSetting("DateLine", "yyyyyyyyyyy").ok);
   std::string pressed;
   bool twelve = false;
   Run([&](TDlgModAn* d) {
@@ -55,7 +55,7 @@ TEST_F(DateWordsDialogTest, AllSpokenTwelveHourShowsReleasedAndWritesBackUnchang
 }
 
 TEST_F(DateWordsDialogTest, ClickingFifteenLeavesOutOnlyTheMinutesAndTellsAScreenReader) {
-  ASSERT_TRUE(WriteSetting("DateLine", "yyyyyyyyyyy"));
+  ASSERT_TRUE(WriteSetting("DateLine", "yyyyyyyyyyy").ok);
   std::string before, after, other;
   Run([&](TDlgModAn* d) {
     before = testing::ScreenReaderDescription(Word(d, 8));
@@ -90,7 +90,7 @@ TEST_F(DateWordsDialogTest, FirstRunPressesEverythingAndReleasingAllWithTwentyFo
 }
 
 TEST_F(DateWordsDialogTest, CancelAfterChangesKeepsTheStoredValue) {
-  ASSERT_TRUE(WriteSetting("DateLine", "ynynynynyny"));
+  ASSERT_TRUE(WriteSetting("DateLine", "ynynynynyny").ok);
   Run([](TDlgModAn* d) {
     Word(d, 0)->SetValue(true);
     Clock(d, 113)->SetValue(true);
@@ -100,7 +100,7 @@ TEST_F(DateWordsDialogTest, CancelAfterChangesKeepsTheStoredValue) {
 }
 
 TEST_F(DateWordsDialogTest, UpperCaseAndMissingPositionsShowPressed) {
-  ASSERT_TRUE(WriteSetting("DateLine", "Yyyyy"));
+  ASSERT_TRUE(WriteSetting("DateLine", "Yyyyy").ok);
   std::string pressed;
   std::string described;
   Run([&](TDlgModAn* d) {
@@ -112,7 +112,7 @@ TEST_F(DateWordsDialogTest, UpperCaseAndMissingPositionsShowPressed) {
 }
 
 TEST_F(DateWordsDialogTest, AFailedWriteIsReportedAndTheWindowStaysOpen) {
-  ASSERT_TRUE(WriteSetting("DateLine", "yyyyyyyyyyy"));
+  ASSERT_TRUE(WriteSetting("DateLine", "yyyyyyyyyyy").ok);
   chmod(SettingsFilePath().c_str(), 0444);
   bool still_open = false;
   Run([&](TDlgModAn* d) {

@@ -196,7 +196,7 @@ TEST_F(SetupWindowTest, SaveWritesAWritableListInAReadOnlyFolder) {
 
 TEST_F(SetupWindowTest, SaveAsSaysSoWhenTheNewListCannotBeMadeCurrent) {
   CurrentListPath = list_;
-  ASSERT_TRUE(WriteSetting("CurFile", list_));
+  ASSERT_TRUE(WriteSetting("CurFile", list_).ok);
   chmod(folder_.File("TOLVERA.INI").c_str(), 0444);
   const std::string chosen = folder_.File("elsewhere.dat");
   prompts_.Choose(chosen);
@@ -218,7 +218,7 @@ TEST_F(SetupWindowTest, SaveAsSaysSoWhenTheNewListCannotBeMadeCurrent) {
 
 TEST_F(SetupWindowTest, AFailedSaveAsKeepsTheCurrentListFile) {
   CurrentListPath = list_;
-  ASSERT_TRUE(WriteSetting("CurFile", list_));
+  ASSERT_TRUE(WriteSetting("CurFile", list_).ok);
   prompts_.Choose(folder_.File("no/such/folder.dat"));
   Run([](TDlg2* setup) {
     EditSongs(setup);
@@ -233,7 +233,7 @@ TEST_F(SetupWindowTest, AFailedSaveAsKeepsTheCurrentListFile) {
 
 TEST_F(SetupWindowTest, SaveAsCancelledWritesAndChangesNothing) {
   CurrentListPath = list_;
-  ASSERT_TRUE(WriteSetting("CurFile", list_));
+  ASSERT_TRUE(WriteSetting("CurFile", list_).ok);
   prompts_.Cancel();
   Run([](TDlg2* setup) {
     EditSongs(setup);
@@ -247,10 +247,16 @@ TEST_F(SetupWindowTest, SaveAsCancelledWritesAndChangesNothing) {
   EXPECT_TRUE(prompts_.messages.empty());
 }
 
+// The chosen file is another list, its serial position no turn of this one's: it
+// receives the record as it is.
 TEST_F(SetupWindowTest, SaveAsWritesTheChosenFileAndMakesItCurrent) {
   CurrentListPath = list_;
   LastChosenFile = "/music/songs/last.wav";
   const std::string chosen = folder_.File("elsewhere.dat");
+  std::string other(818, '\0');
+  other[kSerialPositionOffset] = 5;
+  testing::WriteWholeFile(chosen, other);
+  SongList.SerialPosition = 2;
   prompts_.Choose(chosen);
   TDlg2* owner = nullptr;
   Run([&](TDlg2* setup) {
@@ -267,7 +273,10 @@ TEST_F(SetupWindowTest, SaveAsWritesTheChosenFileAndMakesItCurrent) {
   EXPECT_EQ(std::string(options.filter), "Location Files (*.dat)|*.dat|Text Files (*.txt)|*.txt");
   EXPECT_EQ(options.folder, "/music/songs");
   EXPECT_EQ(std::string(options.default_extension), "dat");
-  EXPECT_EQ(testing::ReadWholeFile(chosen).size(), kSongListBytes);
+  const std::string written = testing::ReadWholeFile(chosen);
+  ASSERT_EQ(written.size(), kSongListBytes);
+  EXPECT_EQ(written[kSerialPositionOffset], 2);
+  EXPECT_EQ(SongList.SerialPosition, 2);
   EXPECT_FALSE(testing::FileExists(list_));
   EXPECT_EQ(CurrentListPath, chosen);
   EXPECT_EQ(LastChosenFile, chosen);
