@@ -13,6 +13,7 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "store/paths.h"
@@ -120,6 +121,33 @@ FileResult WriteInPlace(const std::string& path, const std::string& content) {
   return err != 0 ? Failure(err) : Success();
 }
 
+// Gives the new file `fd` what the old file at `path` (`old`) has beside its bytes
+// and mode: its group (a list shared in a group stays shared) and its extended
+// attributes, among them its access control list. Security labels are the system's
+// to give. False when any of it cannot be had.
+bool CarryOver(const std::string& path, const struct stat& old, int fd) {
+  struct stat now;
+  if (fstat(fd, &now) != 0) return false;
+  if (now.st_gid != old.st_gid && fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) return false;
+  ssize_t size = llistxattr(path.c_str(), nullptr, 0);
+  if (size < 0) return errno == ENOTSUP;
+  std::string names(static_cast<std::size_t>(size), '\0');
+  size = llistxattr(path.c_str(), &names[0], names.size());
+  if (size < 0) return false;
+  names.resize(static_cast<std::size_t>(size));
+  for (std::size_t at = 0; at < names.size(); at += std::strlen(&names[at]) + 1) {
+    const char* attribute = &names[at];
+    if (std::strncmp(attribute, "security.", 9) == 0) continue;
+    const ssize_t length = lgetxattr(path.c_str(), attribute, nullptr, 0);
+    if (length < 0) return false;
+    std::string value(static_cast<std::size_t>(length), '\0');
+    const ssize_t got = lgetxattr(path.c_str(), attribute, &value[0], value.size());
+    if (got < 0 || fsetxattr(fd, attribute, value.data(), static_cast<std::size_t>(got), 0) != 0)
+      return false;
+  }
+  return true;
+}
+
 // A new file in `folder` for the content, locked so that no sweep takes it: unnamed
 // where the file system allows (`*temp` stays empty), else under a temporary name.
 // `mode` is the new file's creation mode (the umask applies). -1 with errno when
@@ -200,6 +228,9 @@ FileResult ReplaceFile(const std::string& path_in, const std::string& content) {
     // Renaming over another user's file would hand them a file of ours, or us one
     // that looks like theirs: their file keeps its owner and its inode.
     if (st.st_uid != geteuid()) return WriteInPlace(path, content);
+    // A new file would part the file's hard links: the one file they share is
+    // written where it is.
+    if (st.st_nlink > 1) return WriteInPlace(path, content);
     existed = true;
     mode = st.st_mode & 0777;
   } else if (errno != ENOENT) {
@@ -217,14 +248,17 @@ FileResult ReplaceFile(const std::string& path_in, const std::string& content) {
   }
   bool ok = WriteAll(fd, content.data(), content.size(), &err);
   if (ok && fsync(fd) != 0) ok = false, err = errno;
+  // What cannot be carried over is kept by writing the old file in place (below).
+  if (ok && existed && !CarryOver(path, st, fd)) ok = false, err = EPERM;
   if (ok && existed && fchmod(fd, mode) != 0) ok = false, err = errno;
   if (ok && temp.empty() && !NameTemporary(fd, folder, name, &temp, &err)) ok = false;
   // Renamed while still open and locked, so no sweep can take it first.
   if (ok && rename(temp.c_str(), path.c_str()) != 0) ok = false, err = errno;
   if (!ok && !temp.empty()) unlink(temp.c_str());
   if (close(fd) != 0 && ok) ok = false, err = errno;
-  // A folder that lets files be made but not replaced still lets a writable file be
-  // written in place.
+  // A folder that lets files be made but not replaced, or a file whose group or
+  // attributes a new file could not have, still lets a writable file be written in
+  // place.
   if (!ok && existed && (err == EACCES || err == EPERM)) return WriteInPlace(path, content);
   if (!ok) return Failure(err);
   // Make the rename itself durable.

@@ -22,7 +22,10 @@ namespace morrowby {
 //   link that another user put in a sticky, world-writable folder: refused.
 // - A read-only file is refused, even for root: its owner marked it so.
 // - A file of this user's keeps its permission bits (never the set-user-ID, set-group-ID
-//   or sticky bits); a new file gets 0666 less the umask.
+//   or sticky bits), its group and its extended attributes (its access control list
+//   among them); a new file gets 0666 less the umask. A file whose group or
+//   attributes a new file cannot be given is written in place, and so is a file with
+//   hard links, which would otherwise part.
 // - A file that belongs to another user is never replaced: it is written in place when
 //   this user may write it, and refused otherwise.
 // - A folder that takes no new file (no write permission) gets the same in-place

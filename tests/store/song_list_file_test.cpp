@@ -9,9 +9,11 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -220,6 +222,58 @@ TEST_F(SongListFileTest, ASaveNeverMakesASetUserIdFileOrTakesAnotherUsersFile) {
   ASSERT_EQ(stat(own.c_str(), &after), 0);
   EXPECT_EQ(after.st_mode & 07777, 0775u);
   EXPECT_EQ(ReadWholeFile(own)[kSerialPositionOffset], 1);
+}
+
+// A list shared in a group, with an access control list and attributes of its own,
+// and reached by two hard links: a save changes its bytes only. Its group, its
+// attributes and its one inode stay, so the others who share it still may write it.
+TEST_F(SongListFileTest, ASaveKeepsTheFilesGroupAttributesAndHardLinks) {
+  const std::string shared = folder_.File("shared.dat"), second = folder_.File("second.dat");
+  const std::string linked = folder_.File("linked.dat"), also = folder_.File("also.dat");
+  // The access list: owner rw, user 4242 rw, group r, mask rw, others r.
+  const uint32_t kAll = 0xFFFFFFFF;
+  const uint32_t acl[] = {2, 1 | 6u << 16, kAll, 2 | 6u << 16, 4242, 4 | 4u << 16, kAll,
+                          0x10 | 6u << 16, kAll, 0x20 | 4u << 16, kAll};
+  const std::string note = "kept by the user";
+  for (const std::string& path : {shared, second}) {
+    WriteWholeFile(path, std::string(818, '\0'));
+    ASSERT_EQ(chown(path.c_str(), 0, 4242), 0);  // group "family", not the saver's
+    ASSERT_EQ(chmod(path.c_str(), 0664), 0);
+  }
+  const bool attributes = setxattr(second.c_str(), "user.note", note.data(), note.size(), 0) == 0 &&
+                          setxattr(second.c_str(), "system.posix_acl_access", acl, sizeof acl, 0) == 0;
+  WriteWholeFile(linked, std::string(818, '\0'));
+  ASSERT_EQ(link(linked.c_str(), also.c_str()), 0);
+  struct stat before_link;
+  ASSERT_EQ(stat(linked.c_str(), &before_link), 0);
+  SongList.SetSlotText(0, "/shared.wav");
+  for (const std::string& path : {shared, second, linked}) {
+    CurrentListPath = path;
+    const FileResult saved = SaveSongList();
+    ASSERT_TRUE(saved.ok) << path << ": " << saved.reason;
+  }
+  struct stat st;
+  for (const std::string& path : {shared, second}) {
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_gid, 4242u) << path;
+    EXPECT_EQ(st.st_mode & 07777, 0664u) << path;
+    EXPECT_EQ(ReadWholeFile(path).substr(0, 11), "/shared.wav");
+  }
+  if (attributes) {
+    char value[64] = {};
+    EXPECT_EQ(getxattr(second.c_str(), "user.note", value, sizeof value), static_cast<ssize_t>(note.size()));
+    EXPECT_EQ(std::string(value, note.size()), note);
+    uint32_t read_back[16] = {};
+    ASSERT_EQ(getxattr(second.c_str(), "system.posix_acl_access", read_back, sizeof read_back),
+              static_cast<ssize_t>(sizeof acl));
+    EXPECT_EQ(read_back[4], 4242u);  // user 4242 may still write it
+  } else {
+    ADD_FAILURE() << "the test folder takes no extended attributes: " << std::strerror(errno);
+  }
+  ASSERT_EQ(stat(also.c_str(), &st), 0);
+  EXPECT_EQ(st.st_ino, before_link.st_ino);
+  EXPECT_EQ(st.st_nlink, 2u);
+  EXPECT_EQ(ReadWholeFile(also).substr(0, 11), "/shared.wav");
 }
 
 // The kernel's rule for links in shared folders, kept by the program itself: a link
