@@ -6,9 +6,11 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <pwd.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
 
@@ -184,6 +186,34 @@ TEST_F(SettingsTest, AFileThatCannotBeReadIsNeverWritten) {
   EXPECT_FALSE(written.ok);
   EXPECT_FALSE(written.reason.empty());
   EXPECT_EQ(ReadWholeFile(ini()), text);
+}
+
+// No HOME, no XDG_CONFIG_HOME and a user the password database does not know (a
+// container's arbitrary uid): there is no configuration folder, and no shared one
+// such as /tmp stands in, where another user could plant the file or a link.
+TEST_F(SettingsTest, WithoutAHomeTheSettingsNeverGoToASharedFolder) {
+  const uid_t stranger = 4243;
+  ASSERT_EQ(getpwuid(stranger), nullptr);
+  const char* home = std::getenv("HOME");
+  const std::string kept_home = home != nullptr ? home : "";
+  unsetenv("HOME");
+  unsetenv("XDG_CONFIG_HOME");
+  std::string path, read;
+  FileResult written, recorded;
+  {
+    testing::AsUnprivilegedUser user(stranger);
+    ASSERT_TRUE(user.ok()) << user.why();
+    path = SettingsFilePath();
+    written = WriteSetting("CurFile", "/mine.dat");
+    recorded = RecordHomePath();
+    read = ReadSetting("CurFile", 81);
+  }
+  if (home != nullptr) setenv("HOME", kept_home.c_str(), 1);
+  EXPECT_EQ(path, "");
+  EXPECT_FALSE(written.ok);
+  EXPECT_NE(written.reason.find("no configuration folder"), std::string::npos) << written.reason;
+  EXPECT_FALSE(recorded.ok);
+  EXPECT_EQ(read, "");
 }
 
 TEST_F(SettingsTest, ReadOnlyFileIsLeftAsItWas) {

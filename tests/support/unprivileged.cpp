@@ -25,7 +25,7 @@ gid_t NogroupGid() {
 
 }  // namespace
 
-AsUnprivilegedUser::AsUnprivilegedUser() {
+AsUnprivilegedUser::AsUnprivilegedUser(uid_t uid) {
   if (geteuid() != 0) {
     ok_ = true;
     return;
@@ -42,7 +42,8 @@ AsUnprivilegedUser::AsUnprivilegedUser() {
     return;
   }
   switched_ = true;
-  if (setresuid(NobodyUid(), NobodyUid(), 0) != 0) {
+  if (uid == static_cast<uid_t>(-1)) uid = NobodyUid();
+  if (setresuid(uid, uid, 0) != 0) {
     why_ = std::string("cannot become user nobody: ") + std::strerror(errno);
     return;
   }

@@ -10,13 +10,14 @@
 namespace morrowby {
 namespace testing {
 
-// For its lifetime the whole process (every thread) is user nobody, group nogroup,
-// with no supplementary groups; the ids are taken back when it ends. A process that
-// is not root is an ordinary user already and is left as it is. Tests check ok() and
-// fail, never skip, when the change was impossible.
+// For its lifetime the whole process (every thread) is user nobody (or `uid`, such
+// as one the password database does not know), group nogroup, with no
+// supplementary groups; the ids are taken back when it ends. A process that is not
+// root is an ordinary user already and is left as it is. Tests check ok() and fail,
+// never skip, when the change was impossible.
 class AsUnprivilegedUser {
  public:
-  AsUnprivilegedUser();
+  explicit AsUnprivilegedUser(uid_t uid = static_cast<uid_t>(-1));
   ~AsUnprivilegedUser();
   AsUnprivilegedUser(const AsUnprivilegedUser&) = delete;
   AsUnprivilegedUser& operator=(const AsUnprivilegedUser&) = delete;
