@@ -34,7 +34,7 @@ FileResult Failure(int err, const std::string& reason = std::string()) {
   return FileResult::Failure(err, reason);
 }
 
-FileResult Success() { return FileResult::Success(); }
+FileResult Success() { return FileResult::Done(); }
 
 bool WriteAll(int fd, const char* data, std::size_t size, int* err) {
   while (size > 0) {

@@ -45,7 +45,7 @@ void FileLock::Release() {
 FileResult FileLock::Wait(std::chrono::steady_clock::time_point deadline) {
   while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) return FileResult::Success();  // no locks here: go on as without
+    if (errno != EWOULDBLOCK) return FileResult::Done();  // no locks here: go on as without
     if (Clock().Now() >= deadline) {
       Release();
       return FileResult::Failure(EWOULDBLOCK,
@@ -54,7 +54,7 @@ FileResult FileLock::Wait(std::chrono::steady_clock::time_point deadline) {
     }
     Clock().Sleep(kLockPoll);
   }
-  return FileResult::Success();
+  return FileResult::Done();
 }
 
 FileResult FileLock::LockFolder(const std::string& path) {

@@ -14,7 +14,7 @@ struct FileResult {
   int error = 0;       // the errno of a failure, when there is one
   std::string reason;  // in words, for the user; empty on success
 
-  static FileResult Success() {
+  static FileResult Done() {
     FileResult done;
     done.ok = true;
     return done;

@@ -127,7 +127,7 @@ FileResult ResolveSafely(const std::string& path, std::string* resolved) {
     if (to[0] == '/') done = "";
   }
   *resolved = done.empty() ? "/" : done;
-  return FileResult::Success();
+  return FileResult::Done();
 }
 
 }  // namespace morrowby

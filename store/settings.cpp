@@ -31,7 +31,7 @@ FileResult Load(const std::string& path, std::string* text) {
                                                     read.reason.c_str()));
   if (text->find('\0') != std::string::npos)
     return FileResult::Failure(EINVAL, Tr("the file holds a NUL byte; it is left as it is"));
-  return FileResult::Success();
+  return FileResult::Done();
 }
 
 }  // namespace
@@ -81,7 +81,7 @@ FileResult RecordHomePath() {
   char buffer[4096];
   const std::string folder = getcwd(buffer, sizeof buffer) != nullptr ? buffer : "";
   // A value that is already there is not written again.
-  if (!stored.empty() && stored == folder) return FileResult::Success();
+  if (!stored.empty() && stored == folder) return FileResult::Done();
   return WriteSetting("HomePath", folder);
 }
 

@@ -27,7 +27,7 @@ FileResult NoListFile() { return FileResult::Failure(ENOENT, Tr("no song list fi
 // the write itself to take or refuse.
 FileResult LockList(FileLock* lock, const std::string& path) {
   const FileResult locked = lock->LockFile(path);
-  return locked.error == EWOULDBLOCK ? locked : FileResult::Success();
+  return locked.error == EWOULDBLOCK ? locked : FileResult::Done();
 }
 
 // Takes into SongList the serial position the locked file holds, when it holds one.

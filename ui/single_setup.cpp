@@ -20,7 +20,9 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "store/paths.h"
 #include "ui/window_manager.h"
 
 namespace morrowby {
@@ -29,21 +31,36 @@ namespace {
 constexpr int kAnswerWaitMs = 2000;
 constexpr int kConnectTries = 20;  // 50 ms apart: the holder may not listen yet
 
-// A folder only this user can enter, created if needed; "" when there is none.
-std::string PrivateFolder() {
+// Whether `folder` is a folder of this user's that no one else may enter, in a parent
+// from which no one else can take it away (one that only its owner may write, or a
+// sticky one such as /tmp). Made when it is missing and its parent is there.
+bool PrivateFolderAt(const std::string& folder) {
   const uid_t uid = getuid();
-  std::string folder;
-  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime != nullptr && runtime[0] == '/')
-    folder = std::string(runtime) + "/morrowby";
-  else
-    folder = "/tmp/morrowby-" + std::to_string(uid);
+  struct stat parent, st;
+  const std::string above = folder.substr(0, folder.find_last_of('/'));
+  if (stat(above.empty() ? "/" : above.c_str(), &parent) != 0 || !S_ISDIR(parent.st_mode) ||
+      (parent.st_uid != uid && parent.st_uid != 0) ||
+      ((parent.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (parent.st_mode & S_ISVTX) == 0))
+    return false;
   mkdir(folder.c_str(), 0700);
-  struct stat st;
-  if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != uid ||
-      (st.st_mode & 077) != 0)
-    return "";
-  return folder;
+  return lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == uid &&
+         (st.st_mode & 077) == 0;
+}
+
+// The folder for the lock and the socket: the first private one of the runtime
+// folder's, /tmp's and the configuration folder's. Any other user may make
+// /tmp/morrowby-<uid> first, and a session may name a runtime folder that is not
+// there: each is then passed over, never taken as no rule at all. "" when none is.
+std::string PrivateFolder() {
+  std::vector<std::string> candidates;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] == '/') candidates.push_back(std::string(runtime) + "/morrowby");
+  candidates.push_back("/tmp/morrowby-" + std::to_string(getuid()));
+  const std::string config = ConfigFolder();
+  if (!config.empty()) candidates.push_back(config + "/morrowby");
+  for (const std::string& folder : candidates)
+    if (PrivateFolderAt(folder)) return folder;
+  return "";
 }
 
 bool SocketAddress(const std::string& path, sockaddr_un* address) {
@@ -84,7 +101,7 @@ void Raise(GtkWindow* window, const std::string& request) {
 struct SingleSetup::Parts {
   std::string folder;
   int lock_fd = -1;
-  bool owned = false;
+  State state = kHeldElsewhere;
   int listen_fd = -1;
   guint watch = 0;
   wxTopLevelWindow* window = nullptr;
@@ -116,17 +133,17 @@ struct SingleSetup::Parts {
 SingleSetup::SingleSetup() : parts_(std::make_unique<Parts>()) {
   parts_->folder = PrivateFolder();
   if (parts_->folder.empty()) {
-    parts_->owned = true;
+    parts_->state = kNoPrivateFolder;
     return;
   }
   const std::string lock = parts_->folder + "/setup.lock";
   parts_->lock_fd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (parts_->lock_fd < 0) {
-    parts_->owned = true;
+    parts_->state = kNoPrivateFolder;
     return;
   }
-  parts_->owned = flock(parts_->lock_fd, LOCK_EX | LOCK_NB) == 0;
-  if (!parts_->owned) return;
+  parts_->state = flock(parts_->lock_fd, LOCK_EX | LOCK_NB) == 0 ? kOwned : kHeldElsewhere;
+  if (parts_->state != kOwned) return;
   // Holding the lock, any socket there is a dead holder's.
   sockaddr_un address;
   if (!SocketAddress(parts_->SocketPath(), &address)) return;
@@ -149,7 +166,7 @@ SingleSetup::~SingleSetup() {
   if (parts_->lock_fd >= 0) close(parts_->lock_fd);  // the lock goes with it
 }
 
-bool SingleSetup::Owned() const { return parts_->owned; }
+SingleSetup::State SingleSetup::state() const { return parts_->state; }
 
 void SingleSetup::RaiseOnRequest(wxTopLevelWindow* window) {
   parts_->window = window;

@@ -1,10 +1,13 @@
 // One Setup window per user at a time. The run that opens Setup holds an flock on a
-// lock file in the user's runtime folder ($XDG_RUNTIME_DIR/morrowby, else a private
-// /tmp/morrowby-<uid>, 0700) and listens on a unix socket beside it. Any other run
-// that wants Setup meanwhile finds the lock taken, asks the holder through the
-// socket to bring its window to the front (with its own start-up id or user time, so
-// that the window manager lets it through), and opens none. A crashed holder's lock
-// goes with its process, and the next holder replaces its stale socket.
+// lock file in a folder only this user may enter (the first such of
+// $XDG_RUNTIME_DIR/morrowby, /tmp/morrowby-<uid> and <configuration folder>/morrowby,
+// 0700: a name another user took first, or a runtime folder that is missing, is
+// passed over) and listens on a unix socket beside it. Any other run that wants
+// Setup meanwhile finds the lock taken, asks the holder through the socket to bring
+// its window to the front (with its own start-up id or user time, so that the
+// window manager lets it through), and opens none. Where no such folder can be had,
+// no run opens Setup: the rule is never given up. A crashed holder's lock goes with
+// its process, and the next holder replaces its stale socket.
 // UI thread only.
 #pragma once
 
@@ -21,9 +24,12 @@ class SingleSetup {
   SingleSetup(const SingleSetup&) = delete;
   SingleSetup& operator=(const SingleSetup&) = delete;
 
-  // True when this run may open Setup: it holds the lock, or there is no private
-  // folder to keep one in (then nothing is guarded).
-  bool Owned() const;
+  enum State {
+    kOwned,            // this run holds the lock and may open Setup
+    kHeldElsewhere,    // another run's Setup is open
+    kNoPrivateFolder,  // no folder of this user's alone for the lock: no Setup opens
+  };
+  State state() const;
 
   // Owned: from now until destruction, requests from other runs raise `window`.
   void RaiseOnRequest(wxTopLevelWindow* window);

@@ -176,7 +176,7 @@ TEST_F(SettingsTest, AFileThatCannotBeReadIsNeverWritten) {
   WriteWholeFile(ini(), text);
   chmod(ini().c_str(), 0222);  // writable, but not readable
   chmod(folder_.path().c_str(), 0777);
-  FileResult written = FileResult::Success();
+  FileResult written = FileResult::Done();
   {
     testing::AsUnprivilegedUser user;
     ASSERT_TRUE(user.ok()) << user.why();

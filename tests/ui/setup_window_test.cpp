@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
 #include <wx/app.h>
+
+#include <cstdlib>
+#include <memory>
 
 #include "store/settings.h"
 #include "store/song_list_file.h"
@@ -313,10 +318,13 @@ TEST_F(SetupWindowTest, CloseEndsTheProgramAndEscapeOnlyTheWindow) {
 }
 
 // Two editors of one file would each save their own stale copy over the other's.
+// The rule holds for user nobody too when another user (root here) made
+// /tmp/morrowby-<uid> first, with the runtime folder unset or missing; and where no
+// folder of the user's alone is left, no Setup opens at all, and the user is told.
 TEST_F(SetupWindowTest, WhileOneSetupIsOpenNoSecondOpensAndAfterwardsOneDoes) {
   {
     SingleSetup open_elsewhere;
-    ASSERT_TRUE(open_elsewhere.Owned());
+    ASSERT_EQ(open_elsewhere.state(), SingleSetup::kOwned);
     OpenSetupWindow(nullptr);  // asks the holder, which cannot answer from here, and ends
   }
   bool opened = false;
@@ -326,6 +334,55 @@ TEST_F(SetupWindowTest, WhileOneSetupIsOpenNoSecondOpensAndAfterwardsOneDoes) {
   });
   OpenSetupWindow(nullptr);
   EXPECT_TRUE(opened);
+
+  const std::string taken = "/tmp/morrowby-65534";
+  const bool planted = mkdir(taken.c_str(), 0700) == 0;
+  const std::unique_ptr<const std::string, void (*)(const std::string*)> unplant(
+      planted ? &taken : nullptr, [](const std::string* folder) { rmdir(folder->c_str()); });
+  struct stat st;
+  ASSERT_TRUE(planted || (stat(taken.c_str(), &st) == 0 && st.st_uid != 65534u))
+      << taken << " is nobody's own: it cannot stand for another user's";
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string kept_runtime = runtime != nullptr ? runtime : "";
+  const std::string config = folder_.File("nobody-config");
+  mkdir(config.c_str(), 0700);
+  ASSERT_EQ(chown(config.c_str(), 65534, 65534), 0);
+  chmod(folder_.path().c_str(), 0755);
+  for (const char* missing_runtime : {static_cast<const char*>(nullptr), "/nonexistent/runtime"}) {
+    if (missing_runtime != nullptr) setenv("XDG_RUNTIME_DIR", missing_runtime, 1);
+    else unsetenv("XDG_RUNTIME_DIR");
+    for (const std::string& own_config : {config, folder_.path()}) {
+      setenv("XDG_CONFIG_HOME", own_config.c_str(), 1);
+      testing::AsUnprivilegedUser user;
+      ASSERT_TRUE(user.ok()) << user.why();
+      SingleSetup first, second;
+      if (own_config == config) {
+        EXPECT_EQ(first.state(), SingleSetup::kOwned);
+        EXPECT_EQ(second.state(), SingleSetup::kHeldElsewhere);
+        continue;
+      }
+      // The configuration folder is root's: nowhere is left for the lock.
+      EXPECT_EQ(first.state(), SingleSetup::kNoPrivateFolder);
+      // A window that opens all the same is closed at once; the watch ends with the call.
+      auto returned = std::make_shared<bool>(false);
+      bool opened_unguarded = false;
+      testing::WhenReady(
+          [returned] { return *returned || RunningWindow(kSetupResource) != nullptr; },
+          [&opened_unguarded, returned] {
+            if (*returned) return;
+            opened_unguarded = true;
+            RunningWindow(kSetupResource)->SendCommand(kCmCancel);
+          });
+      OpenSetupWindow(nullptr);
+      *returned = true;
+      EXPECT_FALSE(opened_unguarded);
+      ASSERT_FALSE(prompts_.messages.empty());
+      EXPECT_NE(prompts_.messages.back().text.find("only one Setup window"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(prompts_.messages.size(), 2u);
+  if (runtime != nullptr) setenv("XDG_RUNTIME_DIR", kept_runtime.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", folder_.path().c_str(), 1);
 }
 
 }  // namespace
