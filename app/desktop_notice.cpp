@@ -96,7 +96,7 @@ void ShowFaultsOnce(const std::vector<UserFault>& faults) {
   // Remembered only once shown, so that a greeting with no server to show them tries again.
   const std::string remembered = Memory(shown);
   if (path.empty() || remembered == before) return;
-  if (MakeFolders(FolderOf(path))) ReplaceFile(path, remembered);
+  if (MakeFolders(FolderOf(path)).ok) ReplaceFile(path, remembered);
 }
 
 }  // namespace morrowby
