@@ -5,6 +5,8 @@
 #include <wx/filename.h>
 #include <wx/msgdlg.h>
 
+#include <gtk/gtk.h>
+
 #include <cctype>
 
 #include "sound/song_file_types.h"
@@ -30,6 +32,18 @@ wxString ShownFilter(const char* filter) {
   return shown;
 }
 
+// The chosen name as the file system's bytes. wx's own path is empty for a name that
+// is not UTF-8 (a Latin-1 "caf\xe9.wav"), and such a name must be kept as it is.
+std::string ChosenPath(wxFileDialog& dialog) {
+  std::string path;
+  if (GTK_IS_FILE_CHOOSER(dialog.GetHandle())) {
+    gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog.GetHandle()));
+    if (name != nullptr) path = name;
+    g_free(name);
+  }
+  return path.empty() ? FromWxText(dialog.GetPath()) : path;
+}
+
 class RealPrompts : public UserPrompts {
  public:
   FileChoice ChooseFile(wxWindow* owner, const FileDialogOptions& options) override {
@@ -42,7 +56,7 @@ class RealPrompts : public UserPrompts {
       FileChoice choice;
       if (dialog.ShowModal() != wxID_OK) return choice;
       choice.outcome = FileChoice::kChosen;
-      choice.path = FromWxText(dialog.GetPath());
+      choice.path = ChosenPath(dialog);
       if (!options.save) return choice;
       // The dialog asked about replacing the name as typed; a name that gains its
       // extension here may name another file that exists, so ask about that one.
@@ -108,7 +122,8 @@ std::string SongFilePatterns() {
 
 bool ChooseStorablePath(wxWindow* owner, const FileDialogOptions& options, std::string* path) {
   const FileChoice choice = Prompts().ChooseFile(owner, options);
-  if (choice.outcome != FileChoice::kChosen) return false;
+  // A name the dialog could not give is no choice: it would make an empty slot count.
+  if (choice.outcome != FileChoice::kChosen || choice.path.empty()) return false;
   if (choice.path.size() > kMaxPathChars) {
     Prompts().ShowMessage(owner,
                           ShownFormat("The path of the chosen file is %d characters long:\n%s\n"

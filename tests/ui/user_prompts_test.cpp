@@ -6,6 +6,8 @@
 #include <gtk/gtk.h>
 
 #include <chrono>
+#include <cstdio>
+#include <string>
 
 #include "tests/support/temp_folder.h"
 #include "tests/support/ui_driver.h"
@@ -73,6 +75,35 @@ TEST(RealFileChooserTest, OpensInsideTheScreenWhateverSizeItRemembers) {
     EXPECT_GE(seen.y, area.y);
   }
   g_object_unref(settings);
+}
+
+// wx's own path is empty for a name that is not UTF-8: the song slot stayed empty
+// while the song count rose. The chosen bytes come back as they are on the disk.
+TEST(RealFileChooserTest, GivesTheBytesOfANameThatIsNotUtf8) {
+  testing::TempFolder folder;
+  const std::string latin1 = folder.path() + "/caf\xe9.wav";
+  std::FILE* file = std::fopen(latin1.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  std::fclose(file);
+  bool asked = false;
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  testing::WhenReady(
+      [&] {
+        GtkWidget* chooser = OpenFileChooser();
+        if (chooser == nullptr) return false;
+        if (!asked) asked = gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(chooser), latin1.c_str());
+        gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser));
+        const bool selected = name != nullptr && latin1 == name;
+        g_free(name);
+        return selected || std::chrono::steady_clock::now() > give_up;
+      },
+      [] { gtk_dialog_response(GTK_DIALOG(OpenFileChooser()), GTK_RESPONSE_ACCEPT); });
+  FileDialogOptions options;
+  options.folder = folder.path();
+  options.filter = "All Files (*.*)|*";
+  const FileChoice choice = Prompts().ChooseFile(nullptr, options);
+  EXPECT_EQ(choice.outcome, FileChoice::kChosen);
+  EXPECT_EQ(choice.path, latin1);
 }
 
 }  // namespace
