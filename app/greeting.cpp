@@ -49,7 +49,15 @@ StartUpTime PrepareRun() {
                    TrFormat("%s: %s.", file.empty() ? "TOLVERA.INI" : file.c_str(),
                             recorded.reason.c_str())});
   }
-  OpenCurrentList();
+  const FileResult opened = OpenCurrentList();
+  if (!opened.ok) {
+    // The list named for log-in cannot be read, so nothing plays: the user is told why.
+    std::fprintf(stderr, Tr("morrowby: cannot read the song list %s: %s\n"),
+                 CurrentListPath.c_str(), opened.reason.c_str());
+    NoteUserFault({Tr("Morrowby cannot read its song list"),
+                   TrFormat("%s: %s. Nothing was played; open or save a list in Morrowby Setup.",
+                            CurrentListPath.c_str(), opened.reason.c_str())});
+  }
   return time;
 }
 

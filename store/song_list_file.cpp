@@ -64,9 +64,10 @@ void ResetSongListState() {
   LastChosenFile.clear();
 }
 
-void OpenCurrentList() {
+FileResult OpenCurrentList() {
   CurrentListPath = ReadSetting("CurFile", kSlotBytes);
-  LoadSongList(CurrentListPath);
+  if (CurrentListPath.empty()) return FileResult::Done();
+  return LoadSongList(CurrentListPath);
 }
 
 FileResult LoadSongList(const std::string& path) {

@@ -24,8 +24,9 @@ extern std::string LastChosenFile;
 void ResetSongListState();
 
 // Start-up: makes the file named by CurFile current and loads it. A list that cannot
-// be loaded leaves the record as it was, and says nothing: the run plays no song.
-void OpenCurrentList();
+// be loaded leaves the record as it was (the run plays no song) and fails; no CurFile
+// is no failure.
+FileResult OpenCurrentList();
 
 // Overlays the record with the first 818 bytes of the file: a shorter file fills only
 // the leading bytes, the rest keep their values. A file that cannot be opened (or is

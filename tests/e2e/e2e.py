@@ -241,7 +241,7 @@ def hand_over_version_mismatch(suite):
     os.write(write_end, b'MORROWBY' + (999).to_bytes(4, 'little') + (0).to_bytes(4, 'little'))
     os.close(write_end)
     # The shell puts the channel where the greeting puts it, as descriptor 3.
-    proc = subprocess.run(['sh', '-c', 'exec "$0" 3<&%d' % read_end, windows],
+    proc = subprocess.run(['bash', '-c', 'exec "$0" 3<&%d' % read_end, windows],
                           env=suite.servers.env(XDG_CONFIG_HOME=suite.config().folder),
                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                           stderr=subprocess.PIPE, universal_newlines=True, timeout=30,
@@ -249,7 +249,7 @@ def hand_over_version_mismatch(suite):
     os.close(read_end)
     check(proc.returncode == 0, 'the windows program ended with status %d' % proc.returncode)
     check(proc.stderr.strip() == 'morrowby: the greeting speaks hand-over version 999, the '
-          'windows program version 1; no Setup button',
+          'windows program version 2; no Setup button',
           'not the one line naming both versions: %r' % proc.stderr)
 
 
