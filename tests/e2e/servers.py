@@ -307,9 +307,9 @@ class PipeWire:
         env.update({k: v for k, v in changes.items() if v is not None})
         return env
 
-    def _spawn(self, command, log):
+    def _spawn(self, command, log, **env):
         with open(os.path.join(self.run_dir, log), 'ab') as out:
-            proc = subprocess.Popen(command, env=self.env(), stdin=subprocess.DEVNULL,
+            proc = subprocess.Popen(command, env=self.env(**env), stdin=subprocess.DEVNULL,
                                     stdout=out, stderr=out)
         self.servers.track(proc.pid)
         self._procs.append(proc)
@@ -340,10 +340,21 @@ class PipeWire:
         return self
 
     def start_pulse(self):
-        """pipewire-pulse, PipeWire's PulseAudio server."""
-        self._spawn(['pipewire', '-c', 'pipewire-pulse.conf'], 'pipewire-pulse.log')
+        """pipewire-pulse, PipeWire's PulseAudio server, logging each stream's underflows."""
+        self._spawn(['pipewire', '-c', 'pipewire-pulse.conf'], 'pipewire-pulse.log',
+                    PIPEWIRE_DEBUG='3')
         if not wait_until(lambda: os.path.exists(os.path.join(self.run_dir, 'pulse', 'native')), 10):
             raise RuntimeError('pipewire-pulse did not start; see %s' % self.run_dir)
+
+    def underflows(self, client):
+        """How many times pipewire-pulse found the stream of `client` empty when the
+        graph came to take from it. A stream that ends drains once; more means the
+        client fell behind."""
+        try:
+            with open(os.path.join(self.run_dir, 'pipewire-pulse.log'), errors='replace') as log:
+                return sum(1 for line in log if '[%s]: UNDERFLOW' % client in line)
+        except FileNotFoundError:
+            return 0
 
     def stop(self):
         for proc in reversed(self._procs):
