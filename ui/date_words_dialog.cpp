@@ -4,7 +4,6 @@
 #include <wx/radiobut.h>
 #include <wx/tglbtn.h>
 
-#include "store/date_line.h"
 #include "store/settings.h"
 #include "ui/screen_reader.h"
 #include "ui/shown_text.h"
@@ -26,14 +25,19 @@ const CommandEntry<TDlgModAn> kCommands[] = {
 
 }  // namespace
 
-TDlgModAn::TDlgModAn(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {}
+TDlgModAn::TDlgModAn(wxWindow* parent, int resource_id)
+    : TDialog(parent, resource_id),
+      twelve_hour_(Controls().Radio(D::kTwelveHour)),
+      twenty_four_hour_(Controls().Radio(D::kTwentyFourHour)) {
+  for (int p = 0; p < kDateWordCount; ++p) word_buttons_[p] = Controls().Toggle(kWordButtons[p]);
+}
 
 bool TDlgModAn::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
 
 void TDlgModAn::SetupWindow() {
   const DateWordsChoice choice = ParseDateLine(ReadSetting("DateLine", kDateLineRoom));
   for (int p = 0; p < kDateWordCount; ++p)
-    if (auto* button = dynamic_cast<wxToggleButton*>(FindWindow(kWordButtons[p]))) {
+    if (wxToggleButton* button = word_buttons_[p]) {
       button->SetValue(choice.left_out[p]);
       DescribeWord(button);
       button->Bind(wxEVT_TOGGLEBUTTON, [this, button](wxCommandEvent& event) {
@@ -41,8 +45,8 @@ void TDlgModAn::SetupWindow() {
         event.Skip();
       });
     }
-  const int clock = choice.twelve_hour ? D::kTwelveHour : D::kTwentyFourHour;
-  if (auto* radio = dynamic_cast<wxRadioButton*>(FindWindow(clock))) radio->SetValue(true);
+  if (wxRadioButton* clock = choice.twelve_hour ? twelve_hour_ : twenty_four_hour_)
+    clock->SetValue(true);
 }
 
 void TDlgModAn::DescribeWord(wxToggleButton* button) {
@@ -52,12 +56,9 @@ void TDlgModAn::DescribeWord(wxToggleButton* button) {
 
 void TDlgModAn::CmOk() {
   DateWordsChoice choice;
-  for (int p = 0; p < kDateWordCount; ++p) {
-    auto* button = dynamic_cast<wxToggleButton*>(FindWindow(kWordButtons[p]));
-    choice.left_out[p] = button != nullptr && button->GetValue();
-  }
-  auto* twelve = dynamic_cast<wxRadioButton*>(FindWindow(D::kTwelveHour));
-  choice.twelve_hour = twelve != nullptr && twelve->GetValue();
+  for (int p = 0; p < kDateWordCount; ++p)
+    choice.left_out[p] = word_buttons_[p] != nullptr && word_buttons_[p]->GetValue();
+  choice.twelve_hour = twelve_hour_ != nullptr && twelve_hour_->GetValue();
   const FileResult written = WriteSetting("DateLine", FormatDateLine(choice));
   if (!written.ok) {
     // The window stays open with the choice, so the user can try again or cancel.

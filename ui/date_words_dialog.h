@@ -3,10 +3,11 @@
 // stores the choice under DateLine; nothing else is kept.
 #pragma once
 
-#include "resources/dialog_layouts.h"
-#include "ui/dialog.h"
+#include <array>
 
-class wxToggleButton;
+#include "resources/dialog_layouts.h"
+#include "store/date_line.h"
+#include "ui/dialog.h"
 
 namespace morrowby {
 
@@ -23,6 +24,10 @@ class TDlgModAn : public TDialog {
  private:
   // Tells a screen reader whether the button's word is spoken or left out.
   void DescribeWord(wxToggleButton* button);
+
+  std::array<wxToggleButton*, kDateWordCount> word_buttons_{};  // by DateLine position
+  wxRadioButton* twelve_hour_ = nullptr;
+  wxRadioButton* twenty_four_hour_ = nullptr;
 };
 
 }  // namespace morrowby

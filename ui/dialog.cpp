@@ -8,7 +8,6 @@
 #include <wx/app.h>
 
 #include "resources/dialog_layouts.h"
-#include "ui/dialog_builder.h"
 #include "ui/window_manager.h"
 
 namespace morrowby {
@@ -60,7 +59,7 @@ void ResetQuitRequest() {
 
 TDialog::TDialog(wxWindow* parent, int resource_id) : resource_id_(resource_id) {
   if (const DialogTemplate* t = FindDialogTemplate(resource_id)) {
-    BuildDialog(this, parent, *t);
+    controls_ = BuildDialog(this, parent, *t);
     // Window managers centre dialogs, or place them by rules of their own.
     KeepPlacement(this, GetPosition());
   }
@@ -99,10 +98,6 @@ void TDialog::SendCommand(int id) {
 
 void TDialog::CloseWindow(int code) {
   if (IsModal()) EndModal(code);
-}
-
-void TDialog::ShowControl(int id, bool show) {
-  if (wxWindow* control = FindWindow(id)) control->Show(show);
 }
 
 void TDialog::OnButton(wxCommandEvent& event) {

@@ -14,6 +14,7 @@
 #include <wx/dialog.h>
 
 #include "resources/dialog_template.h"
+#include "ui/dialog_builder.h"
 
 namespace morrowby {
 
@@ -39,9 +40,6 @@ class TDialog : public wxDialog {
   // Ends the modal run with `code`, unless it has already ended.
   void CloseWindow(int code);
 
-  // Shows or hides a control by id.
-  void ShowControl(int id, bool show);
-
   int ResourceId() const { return resource_id_; }
 
  protected:
@@ -49,6 +47,9 @@ class TDialog : public wxDialog {
   virtual void SetupWindow() {}
   // Answers a command from the class's table; false when the table has no entry.
   virtual bool HandleCommand(int /*id*/) { return false; }
+
+  // The controls as built, for each class to bind its own once, in its constructor.
+  const BuiltControls& Controls() const { return controls_; }
 
   // Dispatches `id` through a class's table of {id, member} entries.
   template <class Dialog, std::size_t N>
@@ -60,6 +61,7 @@ class TDialog : public wxDialog {
   void OnClose(wxCloseEvent& event);
 
   int resource_id_;
+  BuiltControls controls_;
 };
 
 template <class Dialog, std::size_t N>

@@ -149,36 +149,46 @@ std::vector<wxString> ShownTexts(const DialogTemplate& t) {
   return texts;
 }
 
-wxWindow* MakeControl(wxDialog* dialog, const ControlTemplate& c, const wxString& text) {
+BuiltControl MakeControl(wxDialog* dialog, const ControlTemplate& c, const wxString& text) {
   const long tab = (c.style & kNoTabStop) ? 0 : wxTAB_TRAVERSAL;
+  BuiltControl built;
+  built.id = c.id;
   switch (c.kind) {
     // Exact fit: the layout gives the size, and GTK's minimum button width would
     // otherwise make short labels ("of", "PM") look clipped to the growth rule.
     case ControlKind::kPushButton:
-      return new wxButton(dialog, c.id, text, wxDefaultPosition, wxDefaultSize,
-                          tab | wxBU_EXACTFIT);
+      built.window = new wxButton(dialog, c.id, text, wxDefaultPosition, wxDefaultSize,
+                                  tab | wxBU_EXACTFIT);
+      break;
     case ControlKind::kPushLikeCheckBox:
-      return new wxToggleButton(dialog, c.id, text, wxDefaultPosition, wxDefaultSize,
-                                wxBU_EXACTFIT);
+      built.window = built.toggle = new wxToggleButton(dialog, c.id, text, wxDefaultPosition,
+                                                       wxDefaultSize, wxBU_EXACTFIT);
+      break;
     case ControlKind::kRadioButton:
-      return new wxRadioButton(dialog, c.id, text, wxDefaultPosition, wxDefaultSize,
-                               (c.style & kGroup) ? wxRB_GROUP : 0);
+      built.window = built.radio = new wxRadioButton(dialog, c.id, text, wxDefaultPosition,
+                                                     wxDefaultSize, (c.style & kGroup) ? wxRB_GROUP : 0);
+      break;
     case ControlKind::kStaticText: {
       long style = wxST_NO_AUTORESIZE;
       if (c.style & kAlignCenter) style |= wxALIGN_CENTRE_HORIZONTAL;
       if (c.style & kAlignRight) style |= wxALIGN_RIGHT;
       if (c.style & kSunken) style |= wxBORDER_SUNKEN;
       if (c.style & kBorder) style |= wxBORDER_SIMPLE;
-      return new TemplateText(dialog, c.id, text, wxDefaultPosition, wxDefaultSize, style);
+      built.window = built.label = new TemplateText(dialog, c.id, text, wxDefaultPosition,
+                                                    wxDefaultSize, style);
+      break;
     }
     case ControlKind::kEdit:
-      return new wxTextCtrl(dialog, c.id, text);
+      built.window = built.edit = new wxTextCtrl(dialog, c.id, text);
+      break;
     case ControlKind::kStaticIcon:
       // Icons share their ids with the OK and Cancel commands; as pictures they send
       // none, so they get no id of their own here.
-      return new wxStaticBitmap(dialog, wxID_ANY, IconBitmap(c.icon));
+      built.id = wxID_ANY;
+      built.window = new wxStaticBitmap(dialog, wxID_ANY, IconBitmap(c.icon));
+      break;
   }
-  return nullptr;
+  return built;
 }
 
 // Greedy word wrap, as wxStaticText::Wrap does it: the number of lines and the widest
@@ -305,19 +315,20 @@ wxSize NeededSize(wxWindow* control, ControlKind kind) {
   return control->GetBestSize();
 }
 
-void SetControlText(wxWindow* control, const wxString& text) {
-  if (auto* label = dynamic_cast<wxStaticText*>(control)) {
-    label->SetLabel(text);
-    label->Wrap(label->GetClientSize().x);
-    label->Show(!text.empty());
-  } else if (auto* edit = dynamic_cast<wxTextCtrl*>(control)) {
-    edit->ChangeValue(text);
-  } else {
-    control->SetLabel(text);
-  }
+const BuiltControl& BuiltControls::Find(int id) const {
+  static const BuiltControl kNone;
+  for (const BuiltControl& c : all)
+    if (c.id == id) return c;
+  return kNone;
 }
 
-DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate& t) {
+void SetControlText(wxStaticText* label, const wxString& text) {
+  label->SetLabel(text);
+  label->Wrap(label->GetClientSize().x);
+  label->Show(!text.empty());
+}
+
+BuiltControls BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate& t) {
   long style = WindowStyle(t);
   // A parent that is the hidden main window would have the window manager place the
   // dialog over it, off screen: such dialogs stand on their own. Only dialogs are
@@ -333,10 +344,12 @@ DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate
 
   // Created in template order, which is the order of the keyboard (Tab) too.
   const std::vector<wxString> texts = ShownTexts(t);
+  BuiltControls built;
   std::vector<wxWindow*> controls;
   for (std::size_t i = 0; i < t.controls.size(); ++i) {
     const ControlTemplate& c = t.controls[i];
-    wxWindow* w = MakeControl(dialog, c, texts[i]);
+    built.all.push_back(MakeControl(dialog, c, texts[i]));
+    wxWindow* w = built.all.back().window;
     w->SetSize(wxRect(std::lround(c.x * ux), std::lround(c.y * uy),
                       std::lround(c.w * ux), std::lround(c.h * uy)));
     controls.push_back(w);
@@ -345,30 +358,30 @@ DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate
 
   // Growth across first (labels on one line, the longest word of wrapped texts), then
   // down at the grown width.
-  DialogScale scale;
+  // How much the unit base grows, across and down.
+  double grow_x = 1, grow_y = 1;
   for (std::size_t i = 0; i < controls.size(); ++i) {
     const ControlTemplate& c = t.controls[i];
     if (c.kind == ControlKind::kStaticIcon || c.w <= 0) continue;
     const wxSize need = NeededForAllTexts(controls[i], c);
     // A pixel to spare, so that rounding never leaves a text a pixel short.
-    scale.x = std::max(scale.x, (need.x + 1) / (c.w * ux));
+    grow_x = std::max(grow_x, (need.x + 1) / (c.w * ux));
   }
-  scale.x = std::min(scale.x, kMaxGrowth);
+  grow_x = std::min(grow_x, kMaxGrowth);
   for (std::size_t i = 0; i < controls.size(); ++i) {
     const ControlTemplate& c = t.controls[i];
-    controls[i]->SetSize(std::lround(c.w * ux * scale.x), std::lround(c.h * uy));
+    controls[i]->SetSize(std::lround(c.w * ux * grow_x), std::lround(c.h * uy));
     if (c.kind == ControlKind::kStaticIcon || c.h <= 0) continue;
     const wxSize need = NeededForAllTexts(controls[i], c);
-    scale.y = std::max(scale.y, need.y / (c.h * uy));
+    grow_y = std::max(grow_y, need.y / (c.h * uy));
   }
-  scale.y = std::min(scale.y, kMaxGrowth);
-  const double sx = ux * scale.x, sy = uy * scale.y;
+  grow_y = std::min(grow_y, kMaxGrowth);
+  const double sx = ux * grow_x, sy = uy * grow_y;
   for (std::size_t i = 0; i < controls.size(); ++i) {
     const ControlTemplate& c = t.controls[i];
     controls[i]->SetSize(wxRect(std::lround(c.x * sx), std::lround(c.y * sy),
                                 std::lround(c.w * sx), std::lround(c.h * sy)));
-    if (c.kind == ControlKind::kStaticText)
-      SetControlText(controls[i], controls[i]->GetLabel());
+    if (built.all[i].label != nullptr) SetControlText(built.all[i].label, controls[i]->GetLabel());
   }
   dialog->SetClientSize(std::lround(t.w * sx), std::lround(t.h * sy));
 
@@ -381,7 +394,7 @@ DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate
   pos.x = std::max(area.x, std::min(pos.x, area.GetRight() + 1 - size.x));
   pos.y = std::max(area.y, std::min(pos.y, area.GetBottom() + 1 - size.y));
   dialog->Move(pos);
-  return scale;
+  return built;
 }
 
 }  // namespace morrowby

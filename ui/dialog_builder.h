@@ -18,27 +18,54 @@
 // same way.
 #pragma once
 
+#include <vector>
+
 #include <wx/dialog.h>
 #include <wx/font.h>
 
 #include "resources/dialog_template.h"
+
+class wxRadioButton;
+class wxStaticText;
+class wxTextCtrl;
+class wxToggleButton;
 
 namespace morrowby {
 
 // The font a template asks for, mapped to what a Linux desktop has.
 wxFont TemplateFont(const DialogTemplate& t);
 
-// Pixels per dialog unit, across and down, after any growth.
-struct DialogScale {
-  double x = 1;
-  double y = 1;
+// One control as the builder made it: the window, and the same object under its own
+// type (null under the others), so that a window binds its controls without casts.
+struct BuiltControl {
+  int id = 0;
+  wxWindow* window = nullptr;
+  wxToggleButton* toggle = nullptr;
+  wxRadioButton* radio = nullptr;
+  wxStaticText* label = nullptr;
+  wxTextCtrl* edit = nullptr;
+};
+
+// A dialog's controls in template order. The look-ups give null for an id the layout
+// does not have, or has as a control of another type.
+struct BuiltControls {
+  std::vector<BuiltControl> all;
+
+  wxWindow* Window(int id) const { return Find(id).window; }
+  wxToggleButton* Toggle(int id) const { return Find(id).toggle; }
+  wxRadioButton* Radio(int id) const { return Find(id).radio; }
+  wxStaticText* Label(int id) const { return Find(id).label; }
+  wxTextCtrl* Edit(int id) const { return Find(id).edit; }
+
+ private:
+  const BuiltControl& Find(int id) const;
 };
 
 // Creates `dialog` with `parent` and builds every control of `t`. The layout's position
 // counts from a parent dialog's corner; over any other parent (the hidden main window,
 // off screen or wherever a window manager keeps it) from the screen's corner. The
-// dialog is kept on screen. Returns the scale it settled on.
-DialogScale BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate& t);
+// dialog is kept on screen.
+BuiltControls BuildDialog(wxDialog* dialog, wxWindow* parent, const DialogTemplate& t);
 
 // The text a control shows as built: its template text in the user's language, with
 // the facts of `fill` in place.
@@ -46,7 +73,7 @@ wxString ShownControlText(const ControlTemplate& c);
 
 // Puts `text` into a control; a static text is wrapped to its width as built, and
 // shown only while it has a text, so that a screen reader finds no empty label.
-void SetControlText(wxWindow* control, const wxString& text);
+void SetControlText(wxStaticText* label, const wxString& text);
 
 // The size a control needs to show all of its text (wrapped static texts at their
 // laid-out width). Used by the builder and by the layout tests.

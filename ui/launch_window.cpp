@@ -18,14 +18,15 @@ const CommandEntry<TDlg4> kCommands[] = {
 };
 }  // namespace
 
-TDlg4::TDlg4(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {
+TDlg4::TDlg4(wxWindow* parent, int resource_id)
+    : TDialog(parent, resource_id), button_(Controls().Toggle(LaunchIds::kButton)) {
   // It appears while the user may be typing elsewhere: it takes no keys until clicked,
   // or reached with the desktop's window switcher. A screen reader says its name, its
   // button's, as it appears.
   if (!PinToCorner(this)) OfferBesideWork(this);
   KeepActiveLook(this);
-  if (wxWindow* button = FindWindow(LaunchIds::kButton)) {
-    const wxString name = wxControl::RemoveMnemonics(button->GetLabel());
+  if (button_ != nullptr) {
+    const wxString name = wxControl::RemoveMnemonics(button_->GetLabel());
     NameWindow(this, name);
     SetScreenReaderName(this, name);
   }
@@ -35,8 +36,7 @@ TDlg4::TDlg4(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {
 bool TDlg4::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
 
 void TDlg4::CmOk() {
-  auto* button = dynamic_cast<wxToggleButton*>(FindWindow(LaunchIds::kButton));
-  SetupRequested = (button != nullptr && button->GetValue()) ? 1 : 0;
+  SetupRequested = (button_ != nullptr && button_->GetValue()) ? 1 : 0;
   // Wanted, the Setup window opens first, and the main window ends this one after it.
   if (SetupRequested == 0) CloseWindow(kCmCancel);
 }

@@ -21,6 +21,9 @@ class TDlg4 : public TDialog {
 
  protected:
   bool HandleCommand(int id) override;
+
+ private:
+  wxToggleButton* button_;
 };
 
 }  // namespace morrowby

@@ -28,26 +28,26 @@ const CommandEntry<TDlg3> kCommands[] = {
 
 }  // namespace
 
-TDlg3::TDlg3(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {}
+TDlg3::TDlg3(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {
+  for (const ModeButton& b : kModeButtons) mode_buttons_.push_back(Controls().Radio(b.id));
+}
 
 bool TDlg3::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
 
 void TDlg3::SetupWindow() {
   // A mode no button stands for (only a damaged file holds one) leaves the group as
   // the toolkit made it, with its first button, "Randomly", checked.
-  for (const ModeButton& b : kModeButtons)
-    if (b.mode == SongList.PlayMode)
-      if (auto* radio = dynamic_cast<wxRadioButton*>(FindWindow(b.id))) radio->SetValue(true);
+  for (std::size_t i = 0; i < mode_buttons_.size(); ++i)
+    if (kModeButtons[i].mode == SongList.PlayMode && mode_buttons_[i] != nullptr)
+      mode_buttons_[i]->SetValue(true);
 }
 
 void TDlg3::CmOk() {
-  for (const ModeButton& b : kModeButtons) {
-    auto* radio = dynamic_cast<wxRadioButton*>(FindWindow(b.id));
-    if (radio != nullptr && radio->GetValue()) {
-      SongList.PlayMode = b.mode;
+  for (std::size_t i = 0; i < mode_buttons_.size(); ++i)
+    if (mode_buttons_[i] != nullptr && mode_buttons_[i]->GetValue()) {
+      SongList.PlayMode = kModeButtons[i].mode;
       break;
     }
-  }
   // With no list file yet the mode holds for this run; the Setup window then offers
   // Save, which asks where the list goes.
   if (!CurrentListPath.empty()) {

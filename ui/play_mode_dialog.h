@@ -2,6 +2,8 @@
 // the chosen mode and writes the whole song list to the current list file at once.
 #pragma once
 
+#include <vector>
+
 #include "resources/dialog_layouts.h"
 #include "ui/dialog.h"
 
@@ -17,6 +19,9 @@ class TDlg3 : public TDialog {
  protected:
   void SetupWindow() override;
   bool HandleCommand(int id) override;
+
+ private:
+  std::vector<wxRadioButton*> mode_buttons_;  // one per mode, in the order OK tests them
 };
 
 }  // namespace morrowby

@@ -31,7 +31,11 @@ void RunWindow(wxWindow* parent) {
 
 }  // namespace
 
-TDlg2::TDlg2(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {}
+TDlg2::TDlg2(wxWindow* parent, int resource_id)
+    : TDialog(parent, resource_id),
+      save_(Controls().Window(S::kSave)),
+      save_as_(Controls().Window(S::kSaveAs)),
+      prompt_(Controls().Label(S::kPrompt)) {}
 
 bool TDlg2::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
 
@@ -106,12 +110,12 @@ bool TDlg2::SaveToCurrentList() {
 }
 
 void TDlg2::OfferToSave(bool show) {
-  ShowControl(S::kSave, show);
-  ShowControl(S::kSaveAs, show);
+  for (wxWindow* button : {save_, save_as_})
+    if (button != nullptr) button->Show(show);
 }
 
 void TDlg2::SetPrompt(const char* text) {
-  if (wxWindow* prompt = FindWindow(S::kPrompt)) SetControlText(prompt, ShownText(text));
+  if (prompt_ != nullptr) SetControlText(prompt_, ShownText(text));
 }
 
 }  // namespace morrowby

@@ -34,6 +34,10 @@ class TDlg2 : public TDialog {
   bool SaveToCurrentList();
   void OfferToSave(bool show);
   void SetPrompt(const char* text);
+
+  wxWindow* save_;
+  wxWindow* save_as_;
+  wxStaticText* prompt_;
 };
 
 }  // namespace morrowby

@@ -3,6 +3,7 @@
 // file has been opened.
 #include "ui/song_list_editor.h"
 
+#include <wx/stattext.h>
 #include <wx/utils.h>
 
 #include <algorithm>
@@ -46,11 +47,14 @@ std::string SlotBytes(const wxString& text) {
 
 }  // namespace
 
-TDlg1::TDlg1(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {}
+TDlg1::TDlg1(wxWindow* parent, int resource_id) : TDialog(parent, resource_id) {
+  for (int i = 0; i < kSlotCount; ++i) {
+    boxes_[i] = Controls().Edit(E::kFirstBox + i);
+    labels_[i] = Controls().Label(E::kFirstLabel + 2 * i);
+  }
+}
 
 bool TDlg1::HandleCommand(int id) { return Dispatch(this, kCommands, id); }
-
-wxTextCtrl* TDlg1::Box(int slot) { return dynamic_cast<wxTextCtrl*>(FindWindow(E::kFirstBox + slot)); }
 
 void TDlg1::SetupWindow() {
   for (int i = 0; i < kSlotCount; ++i) {
@@ -62,7 +66,7 @@ void TDlg1::SetupWindow() {
   // later with another mode shows in it the next time.
   day_layout_ = SongList.PlayMode == PlayMode::kDayOfWeek;
   for (int i = 0; i < kSlotCount; ++i) {
-    wxWindow* label = FindWindow(E::kFirstLabel + 2 * i);
+    wxStaticText* label = labels_[i];
     if (day_layout_ && i >= kDaySlots) {
       // Hidden, the boxes keep slots 7 to 9, and OK writes them back unchanged.
       label->Hide();

@@ -30,7 +30,7 @@ class TDlg1 : public TDialog {
   // The song-file chooser: true when a file was chosen, its path then in LastChosenFile.
   bool PickSongFile();
 
-  wxTextCtrl* Box(int slot);
+  wxTextCtrl* Box(int slot) { return boxes_[slot]; }
 
  protected:
   void SetupWindow() override;
@@ -43,6 +43,8 @@ class TDlg1 : public TDialog {
   // Refuses an edit that would take a box past a slot's 80 bytes.
   void OnBoxText(wxCommandEvent& event);
 
+  std::array<wxTextCtrl*, kSlotCount> boxes_{};
+  std::array<wxStaticText*, kSlotCount> labels_{};  // each box's
   bool day_layout_ = false;  // seven day slots shown, as the window opened
   std::array<wxString, kSlotCount> accepted_;  // each box's text as last accepted
 };

@@ -46,15 +46,21 @@ class DialogLayoutsTest : public ::testing::Test {
   std::vector<wxWindow*> Build(const DialogTemplate& t) {
     if (dialog_ != nullptr) dialog_->Destroy();
     dialog_ = new wxDialog;
-    BuildDialog(dialog_, nullptr, t);
+    built_ = BuildDialog(dialog_, nullptr, t);
     std::vector<wxWindow*> controls;
     for (wxWindow* w : dialog_->GetChildren()) controls.push_back(w);
     return controls;
   }
 
   // Why `control` does not show `text` whole; empty when it does.
-  static std::string Clipping(wxWindow* control, ControlKind kind, const wxString& text) {
-    SetControlText(control, text);
+  static std::string Clipping(const BuiltControl& built, ControlKind kind, const wxString& text) {
+    wxWindow* control = built.window;
+    if (built.label != nullptr)
+      SetControlText(built.label, text);
+    else if (built.edit != nullptr)
+      built.edit->ChangeValue(text);
+    else
+      control->SetLabel(text);
     const wxSize have = control->GetClientSize();
     wxSize need;
     if (kind == ControlKind::kStaticText) {
@@ -92,7 +98,7 @@ class DialogLayoutsTest : public ::testing::Test {
         for (const std::string& text : texts) {
           const std::string context = where + ", resource " + std::to_string(t->id) +
                                       ", control " + std::to_string(c.id) + ": \"" + text + "\"";
-          EXPECT_EQ(Clipping(controls[i], c.kind, wxString::FromUTF8(text)), "") << context;
+          EXPECT_EQ(Clipping(built_.all[i], c.kind, wxString::FromUTF8(text)), "") << context;
           const std::string shown = controls[i]->GetLabel().utf8_string();
           if (c.kind == ControlKind::kStaticText && c.h < 15) {
             EXPECT_EQ(std::count(shown.begin(), shown.end(), '\n'),
@@ -113,6 +119,7 @@ class DialogLayoutsTest : public ::testing::Test {
   }
 
   wxDialog* dialog_ = nullptr;
+  BuiltControls built_;  // dialog_'s controls
 };
 
 // Each translation too: a longer label grows its window as the stand-in fonts do.
