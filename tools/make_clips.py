@@ -98,10 +98,12 @@ class Spoken:
     shelf:    a fixed shelf over TREBLE_CUTOFF in dB, for words whose "s"
               and "th" a searched one would dull into an "f" (None: the
               shelf is searched for, as for every other word).
+    onset:    milliseconds over which the first sound rises (soften_onset),
+              or 0 for only the FADE every clip gets.
     """
 
     def __init__(self, words, text=None, phrase=False, greeting=False,
-                 pitch=0, before=None, rate=None, shelf=None):
+                 pitch=0, before=None, rate=None, shelf=None, onset=0):
         self.words = words
         self.text = text if text is not None else words
         self.phrase = phrase
@@ -110,6 +112,7 @@ class Spoken:
         self.pitch = GREETING_PITCH if greeting else pitch
         self.rate = rate or VOICE_RATE
         self.shelf = shelf
+        self.onset = onset
 
 
 def greeting(words):
@@ -159,9 +162,10 @@ def catalogue(the=THE):
         clips[620 + i] = leading(word, "of June.", "the")
     # Where a clip is made otherwise (fourth, six, sixth, April, Monday, AM,
     # the "s" of "It's"), docs/clips.md says why (write_doc).
-    clips[623] = Spoken("fourth")
+    clips[623] = Spoken("fourth", rate=VOICE_RATE + 10)
     clips[606] = Spoken("six", shelf=0)
-    clips[625] = Spoken("sixth", rate=VOICE_RATE + 10, shelf=0)
+    clips[625] = Spoken("sixth", "Sixth.", rate=VOICE_RATE + 15, shelf=0,
+                        onset=20)
     for i, month in enumerate(MONTHS):
         clips[641 + i] = leading(month, "six fifteen.", "of")
     for i, day in enumerate(DAYS):
@@ -170,6 +174,7 @@ def catalogue(the=THE):
     clips[654].shelf = 3
     for i, tens in enumerate(["twenty", "thirty", "forty", "fifty"]):
         clips[660 + i] = Spoken(tens)
+    clips[660].rate = VOICE_RATE + 10
     clips[664] = closing("A.M.", "eleven")
     clips[664].words = "AM"
     clips[665] = closing("PM", "eleven")
@@ -186,13 +191,14 @@ def catalogue(the=THE):
     clips[671] = leading("It's", "Monday the sixth of June.")
     clips[672] = Spoken("It's", "It's, ten o'clock.", phrase=1)
     clips[671].shelf = clips[672].shelf = 0
-    clips[676] = leading("of", "June.", "third")
+    clips[676] = leading("of", "June.", "third", rate=VOICE_RATE + 10,
+                         onset=30)
     clips[677] = "gap"
     clips[678] = "silence"
     clips[679] = "chime"
     clips[680] = greeting("Happy New Year!")
     clips[681] = greeting("Merry Christmas!")
-    clips[682] = leading("oh", "nine ten.", "June")
+    clips[682] = leading("oh", "two.", "ten", rate=VOICE_RATE + 35, onset=30)
     assert sorted(clips) == list(range(601, 683))
     return clips
 
@@ -375,6 +381,23 @@ def trim(x):
         raise RuntimeError("clip is silent")
     first, last = runs[0][0], runs[-1][1]
     return x[max(0, first - MARGIN):min(len(x), last + MARGIN)]
+
+
+def soften_onset(x, ms):
+    """A raised-cosine rise over `ms` milliseconds from the first sample
+    that is not at rest.
+
+    A word that opens with a vowel or an "s" straight after a long pause
+    ("oh" after the month, "of" after the twenty-somethings, "sixth"
+    after "twenty") is otherwise heard to begin with a consonant: "oh" as
+    "twelfth", "of" as "tenth".
+    """
+    x = list(x)
+    n = int(ms * RATE / 1000)
+    first = next((i for i, v in enumerate(x) if abs(v) >= 1e-4), len(x))
+    for i in range(min(n, len(x) - first)):
+        x[first + i] *= 0.5 - 0.5 * math.cos(math.pi * i / n)
+    return x
 
 
 def fade_ends(x, length=FADE):
@@ -580,7 +603,7 @@ def level_and_lift(x):
     return None
 
 
-def make_spoken(x, fixed_shelf=None):
+def make_spoken(x, fixed_shelf=None, onset=0):
     """Voice output (float, 22050 Hz) -> (finished 8-bit samples, the
     upward compression ratio it needed, the shelf over TREBLE_CUTOFF in dB,
     how far the finished treble share lies from the voice's own in dB).
@@ -596,6 +619,8 @@ def make_spoken(x, fixed_shelf=None):
         raise RuntimeError("the voice clipped; try other words around it")
     voice = treble_db(x)
     x = fade_ends(expand(trim(tame_thumps(x))))
+    if onset:
+        x = soften_onset(x, onset)
     # The drift jumps where a shelf changes how much lift the level needs,
     # or which quiet sounds count towards it, so the shelves are tried in
     # steps of 1 dB, starting with none, and the nearest kept.
@@ -729,20 +754,30 @@ def write_doc(path, rows, announcements):
         "\"It's\" (671 from \"It's, Monday the sixth of June.\", 672 from",
         "\"It's, ten o'clock.\"), the weekdays (\"Monday, the sixth of June.\"),",
         "\"the\" (\"Monday, the, sixth of June.\"), the days (\"the, sixth, of",
-        "June.\"), \"of\" (\"third, of, June.\"), the months (\"of, June, six",
-        "fifteen.\") and \"oh\" (\"June, oh, nine ten.\").  AM and PM end a",
+        "June.\"), \"of\" (\"third, of, June.\", %d%%), the months (\"of, June,"
+        % (VOICE_RATE + 10),
+        "six fifteen.\") and \"oh\" (\"ten, oh, two.\", %d%%, short enough not"
+        % (VOICE_RATE + 35),
+        "to be heard twice).  AM and PM end a",
         "sentence (\"eleven, PM.\") and keep its fall; AM is given to the voice",
         "as \"A.M.\", since written \"AM\" it says something heard as \"oh\".",
         "The numbers and tens end the time as minutes and are said alone,",
-        "falling, as are \"o'clock\" and \"hundred hours\".  \"Fourth\" and",
-        "\"April\" are said alone too: cut from the sentence, \"fourth\" is heard",
-        "as \"five\" and \"April\" as \"eight twelve\".  The \"s\" of \"six\"",
+        "falling, as are \"o'clock\" and \"hundred hours\"; \"twenty\" is said",
+        "at %d%%, or its long tail and the \"s\" of \"sixth\" are heard as"
+        % (VOICE_RATE + 10),
+        "\"eighth\".  \"Fourth\" (at %d%%) and \"April\" are said alone too: cut"
+        % (VOICE_RATE + 10),
+        "from the sentence, \"fourth\" is heard as \"five\" and \"April\" as",
+        "\"eight twelve\".  The \"s\" of \"six\"",
         "and of \"It's\" keeps its treble (no shelf, below): a shelf makes it",
         "an \"f\" or a \"th\", so that \"six\" is heard as \"fifth\" and",
         "\"It's\" as \"it's the\".  So does that of \"sixth\", said alone and",
         "quicker (rate %d%%); \"Monday\" has its treble raised by 3 dB, else"
-        % (VOICE_RATE + 10),
+        % (VOICE_RATE + 15),
         "\"It's Monday\" is heard as \"it's nine the\".",
+        "Words that open a phrase after a long pause with a vowel or an \"s\"",
+        "rise over more than the common fade: \"oh\" and \"of\" over 30 ms",
+        "(else heard as \"twelfth\" and \"tenth\"), \"sixth\" over 20 ms.",
         "Of the takes of \"the\" tried",
         "(`--the`: cut from the sentence, \"thee\", and \"the\" said %d%%"
         % LIFTED_THE_PITCH,
@@ -859,7 +894,7 @@ def make_one(job):
                                     rate=clip.rate), path)
                 before = sounding_length(load(path))
             x = cut_phrase(x, alone, before)
-        return cid, make_spoken(x, clip.shelf)
+        return cid, make_spoken(x, clip.shelf, clip.onset)
     except RuntimeError as e:
         return cid, "clip %d (%r): %s" % (cid, clip.text, e)
 
