@@ -161,7 +161,7 @@ def catalogue(the=THE):
     for i, word in enumerate(ORDINALS + ["twentieth", "thirtieth"]):
         clips[620 + i] = leading(word, "of June.", "the")
     # Where a clip is made otherwise (fourth, six, sixth, April, Monday, AM,
-    # the "s" of "It's"), docs/clips.md says why (write_doc).
+    # twenty, of, oh, the "s" of "It's"), docs/clips.md says why (write_doc).
     clips[623] = Spoken("fourth", rate=VOICE_RATE + 10)
     clips[606] = Spoken("six", shelf=0)
     clips[625] = Spoken("sixth", "Sixth.", rate=VOICE_RATE + 15, shelf=0,
@@ -720,6 +720,9 @@ def package_version(name):
 
 
 def write_doc(path, rows, announcements):
+    rate = {cid: clip.rate for cid, clip in catalogue().items()
+            if isinstance(clip, Spoken)}
+
     def fmt(v):
         return "—" if v == float("-inf") else "%.1f" % v
 
@@ -755,25 +758,25 @@ def write_doc(path, rows, announcements):
         "\"It's, ten o'clock.\"), the weekdays (\"Monday, the sixth of June.\"),",
         "\"the\" (\"Monday, the, sixth of June.\"), the days (\"the, sixth, of",
         "June.\"), \"of\" (\"third, of, June.\", %d%%), the months (\"of, June,"
-        % (VOICE_RATE + 10),
+        % rate[676],
         "six fifteen.\") and \"oh\" (\"ten, oh, two.\", %d%%, short enough not"
-        % (VOICE_RATE + 35),
+        % rate[682],
         "to be heard twice).  AM and PM end a",
         "sentence (\"eleven, PM.\") and keep its fall; AM is given to the voice",
         "as \"A.M.\", since written \"AM\" it says something heard as \"oh\".",
         "The numbers and tens end the time as minutes and are said alone,",
         "falling, as are \"o'clock\" and \"hundred hours\"; \"twenty\" is said",
         "at %d%%, or its long tail and the \"s\" of \"sixth\" are heard as"
-        % (VOICE_RATE + 10),
+        % rate[660],
         "\"eighth\".  \"Fourth\" (at %d%%) and \"April\" are said alone too: cut"
-        % (VOICE_RATE + 10),
+        % rate[623],
         "from the sentence, \"fourth\" is heard as \"five\" and \"April\" as",
         "\"eight twelve\".  The \"s\" of \"six\"",
         "and of \"It's\" keeps its treble (no shelf, below): a shelf makes it",
         "an \"f\" or a \"th\", so that \"six\" is heard as \"fifth\" and",
         "\"It's\" as \"it's the\".  So does that of \"sixth\", said alone and",
         "quicker (rate %d%%); \"Monday\" has its treble raised by 3 dB, else"
-        % (VOICE_RATE + 15),
+        % rate[625],
         "\"It's Monday\" is heard as \"it's nine the\".",
         "Words that open a phrase after a long pause with a vowel or an \"s\"",
         "rise over more than the common fade: \"oh\" and \"of\" over 30 ms",
